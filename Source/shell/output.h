@@ -1,0 +1,29 @@
+// The one route for protocol output, and the log file that copies it.
+#pragma once
+#include <atomic>
+#include <cstdio>
+
+// Busy-waiting lock: it is held only for one write and one flush, so
+// sleeping on a mutex would cost more than it saves.
+struct SpinLock {
+    std::atomic_flag flag = ATOMIC_FLAG_INIT;
+    void lock() {
+        while (flag.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    void unlock() { flag.clear(std::memory_order_release); }
+};
+
+extern SpinLock print_lock;
+extern FILE* log_file;
+// While set (and the log is on) every received command line goes to the log.
+extern int command_echo;
+
+// Writes text and a line end to standard output as one piece, and copies
+// it to the log when logging is on.
+void engine_print(const char* text);
+void engine_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Writes text and a line end to the log only, when it is open.
+void log_write(const char* text);
+void open_log();
+void close_log();

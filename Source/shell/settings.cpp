@@ -1,0 +1,72 @@
+#include "settings.h"
+#include <cstring>
+
+EngineSettings settings;
+EngineSettings saved_settings;
+
+std::atomic<uint16_t> search_state{0};
+std::atomic<uint8_t> stop_search{0};
+float target_nps = 0;
+
+void set_default_settings() {
+    EngineSettings& s = settings;
+    memset(&s, 0, sizeof s);
+    s.quit_requested = 0;
+    s.noise = 0.0f;
+    s.trace_level = 0;
+    s.analysis_debug = 0;
+    s.learning_rate = 0.001f;
+    s.train_positions = 400000000;
+    s.mini_batch = 3000;
+    s.train_weight = 0.0f;
+    s.numa = 0;
+    s.uci_mode = 1;
+    s.node_check = 1000000000000000LL;
+    s.max_nodes = 1000000000000000LL;
+    s.stop_depth = 80;
+    s.max_depth = 80;
+    s.moves_per_control = 1;
+    s.moves_to_go = 0;
+    s.base_time = 5.0f;
+    s.increment = 0.0f;
+    s.time_left[0] = s.time_left[1] = 5.0f;
+    s.hash_mb = 64;
+    s.threads = 1;
+    s.use_nn = 1;
+    s.move_overhead = 50;
+    s.ponder = 0;
+    s.chess960 = 0;
+    s.multipv = 1;
+    s.limit_strength = 0;
+    s.elo = 0;  // 0 until the calibration or the user sets it
+    s.opponent_elo = 0;
+    s.log = 0;
+    s.own_book = 1;
+    s.book_variety = 25;
+    s.book_depth = 24;
+    s.book2_depth = 0;
+    strcpy(s.params_file, "params.txt");
+    strcpy(s.nn_file, "embedded");
+    s.config_file[0] = 0;
+    strcpy(s.book_file, "vorn_book.bin");
+    s.book2_file[0] = 0;
+    s.syzygy_path[0] = 0;
+    s.tb_probe_depth6 = 1;
+    s.tb_probe_depth7 = 7;
+    s.epd_in[0] = 0;
+    s.pgn_in[0] = 0;
+    strcpy(s.epd_out, "tmp0.epd");
+    s.bin_file[0] = 0;
+    s.contempt = 0;
+    s.selectivity = 100;
+    s.SEP_depth = 3;
+    s.NMP_depth = 3;
+    s.FP_depth = 4;
+    s.LMP_depth = 6;
+    s.LMR_depth = 3;
+    s.phase_contempt = 15;
+
+    target_nps = 0;
+    search_state.store(0, std::memory_order_relaxed);
+    stop_search.store(0, std::memory_order_relaxed);
+}
