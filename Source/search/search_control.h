@@ -1,0 +1,28 @@
+// Turning a go into a result: the search entry, its results and the
+// helpers for the shared search-state word.
+#pragma once
+#include <cstdint>
+#include "../position/types.h"
+#include "../shell/settings.h"
+
+extern Move best_move, ponder_move, book_move;
+extern int16_t best_score;
+extern uint8_t depth_reached;
+extern float elapsed;
+extern uint64_t total_nodes;
+
+// Runs a search of the game position with state as the new search-state
+// word and returns once the result is ready (flag STATE_RESULT_READY set).
+void start_search(uint16_t state, bool threaded);
+
+// Sleeps ms milliseconds; 0 only yields.
+void sleep_ms(int ms);
+// Seconds on the monotonic clock.
+double now_seconds();
+
+// The state word is polled by other threads; no ordering is needed beyond
+// the word itself.
+inline uint16_t load_state() { return search_state.load(std::memory_order_relaxed); }
+inline void store_state(uint16_t v) { search_state.store(v, std::memory_order_relaxed); }
+inline void add_state(uint16_t bits) { search_state.fetch_or(bits, std::memory_order_relaxed); }
+inline void clear_state_bits(uint16_t bits) { search_state.fetch_and(uint16_t(~bits), std::memory_order_relaxed); }

@@ -1,0 +1,106 @@
+#include "console.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include "../position/notation.h"
+#include "../position/perft.h"
+#include "../search/search_control.h"
+#include "game.h"
+#include "output.h"
+#include "settings.h"
+
+int engine_plays = 0, self_play = 0;
+
+constexpr int MAX_WORDS = 10;
+constexpr int WORD_CHARS = 127;
+
+void print_board(const Position& p) {
+    char text[512];
+    get_fen(p, text, 0);
+    char* o = text + strlen(text);
+    *o++ = '\n';
+    for (int rank = 7; rank >= 0; rank--) {
+        for (int file = 0; file < 8; file++) {
+            int code = p.board[square_of(file, rank)];
+            *o++ = ' ';
+            if (code) *o++ = piece_letters[piece_colour(code) ? 7 + piece_type(code) : piece_type(code)];
+            else *o++ = (rank & 1) == (file & 1) ? '+' : '-';
+        }
+        *o++ = '\n';
+    }
+    strcpy(o, p.side == WHITE ? "white\n" : "black\n");
+    engine_print(text);
+}
+
+static void console_fen(const char* fen) {
+    if (!set_game_position(fen)) engine_print("invalid FEN");
+}
+
+static void run_perft(int depth) {
+    SearchThread& t = *thread_table[0];
+    copy_root(t, *game_block);
+    t.nodes = 0;
+    double start = now_seconds();
+    perft(t, t.pos.side, 1, depth);
+    double secs = now_seconds() - start;
+    printf("visited %0.0f nodes in %0.3f seconds, nps= %0.0f\n", double(t.nodes), secs,
+           double(t.nodes) / (secs + 0.001));
+    fflush(stdout);
+}
+
+static void play_text(const char* word) {
+    // parse_move rewrites its text in place and may add two characters.
+    char text[WORD_CHARS + 3];
+    snprintf(text, sizeof text, "%s", word);
+    Move m;
+    if (!parse_move(game_position(), text, m)) {
+        engine_printf("invalid: %s", word);
+        return;
+    }
+    engine_printf("%d. move %s", game_ply() / 2 + 1, word);
+    play_game_move(m);
+    print_board(game_position());
+}
+
+void console_command(const char* line) {
+    char words[MAX_WORDS][WORD_CHARS + 1] = {};
+    const char* rest = "";
+    const char* s = line;
+    for (int n = 0; n < MAX_WORDS; n++) {
+        while (*s == ' ') s++;
+        int len = 0;
+        for (; *s && *s != ' '; s++)
+            if (len < WORD_CHARS) words[n][len++] = *s;
+        if (n == 0) rest = *s ? s + 1 : s;
+    }
+    const char* cmd = words[0];
+    auto is = [cmd](const char* name) { return strcmp(cmd, name) == 0; };
+
+    if (is("quit")) {
+        settings.quit_requested = 1;
+        return;
+    }
+    if (is(".")) {
+        stop_search.store(1, std::memory_order_relaxed);
+        return;
+    }
+    if (load_state() != 0) return;
+
+    if (is("new")) {
+        console_fen(start_fen);
+        print_board(game_position());
+        settings.time_left[WHITE] = settings.time_left[BLACK] = settings.base_time;
+    } else if (is("fen")) {
+        console_fen(rest);
+        print_board(game_position());
+    } else if (is("bd")) {
+        print_board(game_position());
+    } else if (is("perft")) {
+        long depth = strtol(words[1], nullptr, 10);
+        run_perft(depth < 1 ? 1 : depth > 20 ? 20 : int(depth));
+    } else if (is("move")) {
+        play_text(words[1]);
+    } else {
+        play_text(cmd);
+    }
+}

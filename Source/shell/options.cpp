@@ -1,0 +1,173 @@
+#include "options.h"
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include "../search/search_control.h"
+#include "output.h"
+#include "settings.h"
+#include "startup.h"
+
+int elo_for_nps(double nps) {
+    // A speed of zero (no calibration yet) would give an infinite logarithm.
+    double l = std::log(nps < 1 ? 1.0 : nps);
+    return int(850 + 250 * l - 5 * l * l);
+}
+
+static long long read_number(const char* text) {
+    return strtoll(text, nullptr, 10);
+}
+
+static int clamp(long long v, int lo, int hi) {
+    return v < lo ? lo : v > hi ? hi : int(v);
+}
+
+static const char* truth(int v) { return v ? "true" : "false"; }
+
+static void announce_spin(const char* name, int value, int lo, int hi) {
+    engine_printf("option name %s type spin default %d min %d max %d", name, value, lo, hi);
+}
+
+static void announce_check(const char* name, int value) {
+    engine_printf("option name %s type check default %s", name, truth(value));
+}
+
+void announce_options() {
+    EngineSettings& s = saved_settings;
+    engine_printf("option name ConfigFilePath type string default %s", s.config_file);
+    announce_spin("Hash", settings.hash_mb, 0, 65536);
+    announce_spin("Threads", 1, 1, 512);
+    engine_print("option name Clear Hash type button");
+    engine_printf("option name NN_File type string default %s", settings.nn_file);
+    announce_check("Use_NN_eval", settings.use_nn);
+    announce_check("OwnBook", s.own_book);
+    engine_printf("option name OwnBook_File type string default %s", s.book_file);
+    announce_spin("OwnBook_Depth", s.book_depth, 0, 60);
+    engine_printf("option name OwnBook2_File type string default %s", s.book2_file);
+    announce_spin("OwnBook2_Depth", s.book2_depth, 0, 60);
+    announce_spin("OwnBook_Variety", s.book_variety, 0, 100);
+    engine_printf("option name SyzygyPath type string default %s", s.syzygy_path);
+    announce_spin("SyzygyProbeDepth6", int8_t(s.tb_probe_depth6), -5, 100);
+    announce_check("Log", s.log);
+    announce_check("Ponder", s.ponder);
+    announce_spin("MultiPV", s.multipv, 1, 255);
+    announce_check("UCI_Chess960", settings.chess960);
+    announce_spin("MoveOverhead", s.move_overhead, 0, 1000);
+    announce_check("UCI_LimitStrength", s.limit_strength);
+    int top = int(calibrated_elo);
+    if (s.elo == 0) s.elo = int16_t(top);
+    announce_spin("UCI_Elo", s.elo, 1500, top);
+    engine_print("option name UCI_Opponent type string default ");
+    announce_spin("Contempt", s.contempt, -150, 150);
+    announce_spin("Selectivity", s.selectivity, 0, 200);
+}
+
+// Reads, clamps and reports a spin value.
+static int spin(const char* name, const char* value, int lo, int hi) {
+    int v = clamp(read_number(value), lo, hi);
+    engine_printf("info string %s set to %d", name, v);
+    return v;
+}
+
+static int check(const char* name, const char* value) {
+    int v = strstr(value, "true") ? 1 : 0;
+    engine_printf("info string %s set to %d", name, v);
+    return v;
+}
+
+// Copies a text value into its field, cutting what does not fit.
+static void text_value(const char* name, char* field, size_t size, const char* value) {
+    snprintf(field, size, "%s", value);
+    engine_printf("info string %s set to '%s'", name, field);
+}
+
+static void strength_from_nps(float nps) {
+    target_nps = nps;
+    settings.limit_strength = 1;
+    settings.elo = int16_t(elo_for_nps(nps));
+}
+
+void set_option(const char* name, const char* value) {
+    if (load_state() != 0) return;
+    EngineSettings& s = settings;
+    auto is = [name](const char* option) { return strcmp(name, option) == 0; };
+
+    if (is("ConfigFilePath")) {
+        text_value(name, s.config_file, sizeof s.config_file, value);
+        read_config_file();
+    }
+    if (is("Hash")) s.hash_mb = spin(name, value, 0, 65536);
+    if (is("Threads")) s.threads = int16_t(spin(name, value, 0, 512));
+    if (is("MoveOverhead")) s.move_overhead = int16_t(spin(name, value, 0, 1000));
+    if (is("Ponder")) s.ponder = int16_t(check(name, value));
+    if (is("Contempt")) s.contempt = int16_t(spin(name, value, -150, 150));
+    if (is("Selectivity")) s.selectivity = int16_t(spin(name, value, 0, 200));
+    if (is("MultiPV")) s.multipv = uint8_t(spin(name, value, 1, 255));
+    if (is("NN_File")) text_value(name, s.nn_file, sizeof s.nn_file, value);
+    if (is("Use_NN_eval")) s.use_nn = uint8_t(check(name, value));
+    if (is("OwnBook")) s.own_book = uint8_t(check(name, value));
+    if (is("OwnBook_File")) text_value(name, s.book_file, sizeof s.book_file, value);
+    if (is("OwnBook2_File")) text_value(name, s.book2_file, sizeof s.book2_file, value);
+    if (is("OwnBook_Variety")) s.book_variety = uint8_t(spin(name, value, 0, 100));
+    if (is("OwnBook_Depth")) s.book_depth = uint8_t(spin(name, value, 0, 60));
+    if (is("OwnBook2_Depth")) s.book2_depth = uint8_t(spin(name, value, 0, 60));
+    if (is("Log")) {
+        s.log = uint8_t(check(name, value));
+        if (s.log) open_log();
+    }
+    if (is("Clear Hash")) engine_print("info string Hash table cleared");
+    if (is("SyzygyPath")) text_value(name, s.syzygy_path, sizeof s.syzygy_path, value);
+    if (is("SyzygyProbeDepth6")) {
+        int v = spin(name, value, -5, 100);
+        s.tb_probe_depth6 = uint8_t(v);
+        s.tb_probe_depth7 = uint8_t(v > 7 ? v : 7);
+    }
+    if (is("UCI_LimitStrength")) s.limit_strength = uint8_t(check(name, value));
+    if (is("UCI_Elo")) s.elo = int16_t(spin(name, value, 1500, 3300));
+    if (is("UCI_Opponent")) {
+        // The value reads like "GM 2800 human Name": title, rating, kind, name.
+        const char* rating = strchr(value, ' ');
+        s.opponent_elo = int16_t(spin("opponent_elo", rating ? rating : "", 0, 4000));
+    }
+    if (is("UCI_Chess960")) s.chess960 = uint8_t(check(name, value));
+    if (is("Target_NPS")) strength_from_nps(float(spin(name, value, 20, 10000)));
+    if (is("Speed Throttle [%]")) {
+        int v = spin(name, value, 1, 100);
+        strength_from_nps(std::round(calibration_nps * 0.01f * float(v)));
+    }
+}
+
+// A configuration file may name another one; the nesting limit keeps a
+// file that names itself from recursing without end.
+static int config_depth = 0;
+constexpr int MAX_CONFIG_DEPTH = 8;
+
+int read_config_file() {
+    if (config_depth >= MAX_CONFIG_DEPTH) return 0;
+    char file_name[sizeof settings.config_file];
+    snprintf(file_name, sizeof file_name, "%s", settings.config_file);
+    FILE* f = fopen(file_name, "r");
+    if (!f) return 0;
+    config_depth++;
+    engine_printf("info string loading parameters from %s", file_name);
+    char line[255];
+    while (fgets(line, sizeof line, f)) {
+        if (strlen(line) < 4) continue;
+        line[strcspn(line, "\r\n")] = 0;
+        line[strcspn(line, "#")] = 0;
+        char* eq = strchr(line, '=');
+        if (!eq) continue;
+        *eq = 0;
+        char name[101], value[201];
+        snprintf(name, sizeof name, "%s", line);
+        for (int n = int(strlen(name)); n > 0 && (name[n - 1] == ' ' || name[n - 1] == '\t'); n--) name[n - 1] = 0;
+        const char* v = eq + 1;
+        while (*v == ' ' || *v == '\t') v++;
+        snprintf(value, sizeof value, "%s", v);
+        set_option(name, value);
+    }
+    fclose(f);
+    config_depth--;
+    saved_settings = settings;
+    return 1;
+}

@@ -1,0 +1,309 @@
+#include "startup.h"
+#include <unistd.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include "../position/attacks.h"
+#include "../position/kpk.h"
+#include "../position/zobrist.h"
+#include "../search/thread.h"
+#include "game.h"
+#include "options.h"
+#include "output.h"
+#include "settings.h"
+#include "uci.h"
+
+char exe_dir[200];
+float calibration_nps = 0;
+// Until the speed is measured the rating scale tops out at the highest
+// UCI_Elo a user can ask for.
+float calibrated_elo = 3300;
+
+static const char* const calibration_fen = "rnb1k2r/1pq1bppp/p2p1n2/4p3/4P3/2N1BN2/PPP1BPPP/R2QK2R w KQkq -";
+
+// The executable's directory: the program path without its last
+// component, made absolute against the working directory.
+static void find_exe_dir(const char* program) {
+    snprintf(exe_dir, sizeof exe_dir, "%s", program ? program : "");
+    char cwd[199];
+    if (!getcwd(cwd, sizeof cwd)) cwd[0] = 0;
+    for (int n = int(strlen(exe_dir)) - 1; n >= 0; n--) {
+        char c = exe_dir[n];
+        exe_dir[n] = 0;
+        if (c == '/' || c == '\\') break;
+    }
+    bool absolute = exe_dir[0] == '/' || exe_dir[0] == '\\' || (exe_dir[0] && exe_dir[1] == ':');
+    if (!absolute) {
+        char joined[sizeof cwd + 1 + sizeof exe_dir];
+        if (exe_dir[0]) snprintf(joined, sizeof joined, "%s/%s", cwd, exe_dir);
+        else snprintf(joined, sizeof joined, "%s", cwd);
+        snprintf(exe_dir, sizeof exe_dir, "%.*s", int(sizeof exe_dir) - 1, joined);  // a longer path is cut
+    }
+    for (char* c = exe_dir; *c; c++)
+        if (*c == '\\') *c = '/';
+}
+
+static SearchThread* new_block() {
+    auto* t = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
+    if (!t) return nullptr;
+    t->pos.thread = t;
+    t->seed = uint32_t(rand());
+    setup_move_lists(*t);
+    return t;
+}
+
+int prepare_process(const char* program) {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    setvbuf(stdin, nullptr, _IONBF, 0);
+    find_exe_dir(program);
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    srand(unsigned(ts.tv_nsec));
+
+    for (int i = 1; i < MAX_THREADS; i++) {
+        free(thread_table[i]);
+        thread_table[i] = nullptr;
+    }
+    if (!thread_table[0] && !(thread_table[0] = new_block())) return 1;
+    if (!game_block && !(game_block = new_block())) return 1;
+
+    static bool tables_built = false;
+    if (!tables_built) {
+        init_tables();
+        init_kpk();
+        tables_built = true;
+    }
+    set_default_settings();
+    saved_settings = settings;
+    return 0;
+}
+
+static long long integer(const char* text) { return strtoll(text, nullptr, 10); }
+
+static long long clamp(long long v, long long lo, long long hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+int read_switches(int argc, char** argv, EngineMode& mode) {
+    EngineSettings& s = settings;
+    for (int i = 1; i < argc; i++) {
+        // A switch whose argument is missing at the end of the command line
+        // is a usage error (there is no word to read it from).
+        bool missing = false;
+        auto arg = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                missing = true;
+                return "";
+            }
+            return argv[++i];
+        };
+        // Comparisons are made on the last word consumed, so a file name
+        // that equals a later switch acts as that switch too.
+        auto is = [&](const char* name) { return !missing && strcmp(argv[i], name) == 0; };
+        auto text = [](char* field, size_t size, const char* value) { snprintf(field, size, "%s", value); };
+
+        if (is("-uci")) s.uci_mode = 1;
+        if (is("-c")) s.uci_mode = 0;
+        if (is("-log")) s.log = 2;
+        if (is("-numa")) s.numa = 1;
+        if (is("-noise")) s.noise = float(atof(arg()));
+        if (is("-quiet")) {
+            s.noise = 99999.0f;
+            s.log = 0;
+        }
+        if (is("-cfg")) text(s.config_file, sizeof s.config_file, arg());
+        if (is("-t")) {
+            s.base_time = float(atof(arg()));
+            s.max_depth = 79;
+            s.moves_per_control = 1;
+        }
+        if (is("-d")) {
+            s.max_depth = int16_t(clamp(integer(arg()), 0, 79));
+            s.base_time = 10000.0f;
+            s.moves_per_control = 1;
+        }
+        if (is("-n")) {
+            s.max_nodes = clamp(integer(arg()), 0, INT64_MAX);
+            s.max_depth = 79;
+            s.base_time = 10000.0f;
+            s.moves_per_control = 1;
+        }
+        if (is("-md")) {
+            s.stop_depth = int16_t(clamp(integer(arg()), 0, 32767));
+            s.base_time = 10000.0f;
+            s.moves_per_control = 1;
+        }
+        if (is("-mn")) {
+            s.node_check = clamp(integer(arg()), 0, INT64_MAX);
+            s.base_time = 1000.0f;
+            s.moves_per_control = 1;
+        }
+        if (is("-nps")) {
+            target_nps = float(atof(arg()));
+            s.limit_strength = 1;
+            s.elo = int16_t(elo_for_nps(target_nps));
+            printf("Elo= %d\n", s.elo);
+        }
+        if (is("-hash")) s.hash_mb = int32_t(clamp(integer(arg()), 0, 65536));
+        if (is("-threads")) s.threads = int16_t(clamp(integer(arg()), 1, 512));
+        if (is("-book")) text(s.book_file, sizeof s.book_file, arg());
+        if (is("-tbpath")) text(s.syzygy_path, sizeof s.syzygy_path, arg());
+        if (is("-tbx")) text(s.syzygy_path, sizeof s.syzygy_path, "\\Chess\\Syzygy\\6-Piece;\\Chess\\Syzygy\\7-Piece");
+        if (is("-use_hce")) s.use_nn = 0;
+        if (is("-use_nn")) s.use_nn = 1;
+        if (is("-o")) text(s.epd_out, sizeof s.epd_out, arg());
+        if (is("-mpv")) s.multipv = uint8_t(clamp(integer(arg()), 1, 255));
+        if (is("-ss")) s.selectivity = int16_t(clamp(integer(arg()), 10, 200));
+        if (is("-anepd")) {
+            text(s.epd_in, sizeof s.epd_in, arg());
+            s.noise = 99999.0f;
+            mode = MODE_ANEPD;
+        }
+        if (!missing && strstr(argv[i], "-scan_pgn")) {
+            if (argc < 2) return 1;
+            text(s.pgn_in, sizeof s.pgn_in, arg());
+            mode = MODE_SCAN_PGN;
+        }
+        if (is("-bench")) mode = MODE_BENCH;
+        if (is("-pbench")) mode = MODE_PBENCH;
+        if (is("-mkconfig")) mode = MODE_MKCONFIG;
+        if (is("-mkbook")) {
+            if (argc < 2) return 1;
+            text(s.pgn_in, sizeof s.pgn_in, arg());
+            mode = MODE_MKBOOK;
+        }
+        if (is("-mkbook2")) {
+            if (argc < 3) return 1;
+            text(s.epd_in, sizeof s.epd_in, arg());
+            mode = MODE_MKBOOK2;
+        }
+        if (is("-epd2bin")) {
+            if (argc < 2) return 1;
+            text(s.epd_in, sizeof s.epd_in, arg());
+            mode = MODE_EPD2BIN;
+        }
+        if (is("-bin2epd")) {
+            if (argc < 2) return 1;
+            text(s.bin_file, sizeof s.bin_file, arg());
+            mode = MODE_BIN2EPD;
+        }
+        if (is("-bin2ptb")) {
+            if (argc < 2) return 1;
+            text(s.bin_file, sizeof s.bin_file, arg());
+            mode = MODE_BIN2PTB;
+        }
+        if (is("-prune_nn")) mode = MODE_PRUNE_NN;
+        if (is("-gencorrhist")) mode = MODE_GENCORRHIST;
+        if (is("-filtertraindata")) {
+            if (argc < 2) return 1;
+            text(s.bin_file, sizeof s.bin_file, arg());
+            mode = MODE_FILTERTRAINDATA;
+        }
+        if (is("-gentraindata")) {
+            if (argc < 3) return 1;
+            text(s.bin_file, sizeof s.bin_file, arg());
+            const char* count = arg();
+            if (missing) return 1;
+            s.train_positions = integer(count);
+            if (s.train_positions < 1) return 1;
+            s.book_variety = 75;
+            s.noise = 99999.0f;
+            mode = MODE_GENTRAINDATA;
+        }
+        if (is("-scoretraindata")) {
+            if (argc < 2) return 1;
+            text(s.epd_in, sizeof s.epd_in, arg());
+            text(s.syzygy_path, sizeof s.syzygy_path, "\\Chess\\Syzygy\\6-Piece");
+            mode = MODE_SCORETRAINDATA;
+        }
+        if (is("-train") || is("-train2")) {
+            if (argc < 4) return 1;
+            text(s.bin_file, sizeof s.bin_file, arg());
+            long long millions = integer(arg());
+            if (missing) return 1;
+            s.train_positions = millions > INT64_MAX / 1000000 ? INT64_MAX : millions * 1000000;
+            if (s.train_positions < 1000000) return 1;
+            if (i + 1 < argc && (argv[i + 1][0] == '0' || argv[i + 1][0] == '1')) i++;
+            s.hash_mb = 0;
+            mode = MODE_TRAIN;
+        }
+        if (is("-lr")) s.learning_rate = float(atof(arg()));
+        if (is("-mbatch")) s.mini_batch = int32_t(clamp(integer(arg()), INT32_MIN, INT32_MAX));
+        if (is("-tw")) s.train_weight = float(atof(arg()));
+        if (is("-tdstats")) mode = MODE_TDSTATS;
+        if (missing) return 1;
+    }
+    return 0;
+}
+
+static const char* mode_switch(EngineMode mode) {
+    switch (mode) {
+        case MODE_ANEPD: return "-anepd";
+        case MODE_SCAN_PGN: return "-scan_pgn";
+        case MODE_BENCH: return "-bench";
+        case MODE_PBENCH: return "-pbench";
+        case MODE_MKBOOK: return "-mkbook";
+        case MODE_MKBOOK2: return "-mkbook2";
+        case MODE_EPD2BIN: return "-epd2bin";
+        case MODE_BIN2EPD: return "-bin2epd";
+        case MODE_BIN2PTB: return "-bin2ptb";
+        case MODE_PRUNE_NN: return "-prune_nn";
+        case MODE_GENCORRHIST: return "-gencorrhist";
+        case MODE_FILTERTRAINDATA: return "-filtertraindata";
+        case MODE_GENTRAINDATA: return "-gentraindata";
+        case MODE_SCORETRAINDATA: return "-scoretraindata";
+        case MODE_TDSTATS: return "-tdstats";
+        default: return "";
+    }
+}
+
+// Measures the speed of a fixed 35000-node search to rate the engine for
+// UCI_Elo. The measurement needs the tree search; until it exists only the
+// position is set and the rating keeps its starting value.
+static void calibrate() {
+    set_game_position(calibration_fen);
+}
+
+static void release_process() {
+    close_log();
+    free(game_block);
+    game_block = nullptr;
+    for (int i = 0; i < MAX_THREADS; i++) {
+        free(thread_table[i]);
+        thread_table[i] = nullptr;
+    }
+}
+
+int engine_main(int argc, char** argv) {
+    if (prepare_process(argc > 0 ? argv[0] : nullptr)) return 1;
+    EngineMode mode = MODE_ENGINE;
+    if (int status = read_switches(argc, argv, mode)) return status;
+    if (mode == MODE_TRAIN || settings.use_nn == 2) {
+        printf("Need to compile with 'make train_'\n");
+        return 1;
+    }
+    if (settings.noise < 99999.0f) engine_printf("info string Hello from %s", engine_name);
+
+    // Small searches get a small table.
+    if (settings.max_depth < 9 || settings.max_nodes <= 100000) settings.hash_mb = 2;
+    else if (settings.max_nodes <= 200000 || settings.max_depth == 9) settings.hash_mb = 4;
+    // The key numbers are made where the table is first allocated.
+    init_zobrist();
+
+    if (settings.config_file[0]) read_config_file();
+    if (settings.log) open_log();
+
+    switch (mode) {
+        case MODE_ENGINE:
+            calibrate();
+            driver_loop();
+            break;
+        case MODE_MKCONFIG:
+            break;
+        default:
+            printf("%s is not available yet\n", mode_switch(mode));
+            break;
+    }
+    release_process();
+    return 0;
+}

@@ -1,0 +1,359 @@
+#include "uci.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include "../position/makemove.h"
+#include "../position/movegen.h"
+#include "../position/notation.h"
+#include "../search/search_control.h"
+#include "console.h"
+#include "game.h"
+#include "input.h"
+#include "options.h"
+#include "output.h"
+#include "settings.h"
+
+const char* const engine_name = "Vorn 7.14";
+const char* const engine_author = "Rell Ostrand";
+
+constexpr int64_t NO_NODE_LIMIT = 1000000000000000LL;
+constexpr int WORD_SIZE = 255;
+constexpr int WORD_CHARS = 127;
+
+static LineReader stdin_reader = {0, 0, false, false, {}};
+
+void read_command() {
+    char line[LINE_SIZE];
+    int r = poll_line(stdin_reader, line, sizeof line);
+    if (r < 0) {
+        // Nobody can send quit once the input is gone, so the end of input
+        // stands for it.
+        settings.quit_requested = 1;
+        return;
+    }
+    if (r > 0) handle_line(line);
+}
+
+// Copies the next blank-separated word (at most 127 characters) and
+// returns the text one character after it.
+static const char* take_word(const char* s, char* word) {
+    while (*s == ' ') s++;
+    int n = 0;
+    for (; *s && *s != ' ' && *s != '\r' && *s != '\n'; s++)
+        if (n < WORD_CHARS) word[n++] = *s;
+    word[n] = 0;
+    return *s ? s + 1 : s;
+}
+
+static void go_command(const char* rest) {
+    EngineSettings& s = settings;
+    int side = game_position().side;
+    char word[WORD_SIZE];
+    auto find = [&](const char* key) {
+        const char* k = strstr(rest, key);
+        if (!k) return false;
+        take_word(k + strlen(key), word);
+        return true;
+    };
+    auto seconds = [&]() { return atof(word) / 1000.0; };
+
+    s.moves_per_control = 0;
+    if (find("wtime")) s.time_left[WHITE] = float(seconds() < 0 ? 0 : seconds());
+    if (find("btime")) s.time_left[BLACK] = float(seconds() < 0 ? 0 : seconds());
+    if (find("winc") && side == WHITE) s.increment = float(seconds());
+    if (find("binc") && side == BLACK) s.increment = float(seconds());
+    if (find("movestogo")) {
+        s.max_depth = 80;
+        s.moves_per_control = 40;
+        s.max_nodes = NO_NODE_LIMIT;
+        long long n = strtoll(word, nullptr, 10);
+        s.moves_to_go = int16_t(n < 0 ? 0 : n > 32767 ? 32767 : n);
+    }
+    if (find("depth")) {
+        long long n = strtoll(word, nullptr, 10);
+        s.max_depth = int16_t(n < 0 ? 0 : n < 80 ? n : 80);
+        s.moves_per_control = 1;
+        s.base_time = 10000000.0f;
+    }
+    if (find("nodes")) {
+        long long n = strtoll(word, nullptr, 10);
+        s.max_nodes = n < 0 ? 0 : n;
+        s.moves_per_control = 1;
+        s.base_time = 10000000.0f;
+    }
+    if (find("movetime")) {
+        s.moves_per_control = 1;
+        s.base_time = float(seconds());
+        s.increment = 0;
+    }
+    if (find("infinite")) {
+        s.max_depth = 80;
+        s.moves_per_control = 1;
+        s.max_nodes = NO_NODE_LIMIT;
+        s.base_time = 10000000.0f;
+        s.increment = 0;
+    }
+    if (find("ponder")) {
+        store_state(STATE_PONDER_WAITING);
+        return;
+    }
+    store_state(STATE_GO_WAITING);
+}
+
+static void setoption_command(const char* rest) {
+    char name[129] = "", value[201] = "";
+    const char* n = strstr(rest, "name");
+    if (n) {
+        const char* v = strstr(rest, "value");
+        const char* start = n[4] ? n + 5 : n + 4;
+        const char* end = start + strlen(start);
+        if (v && v > n) end = v - 1 > start ? v - 1 : start;
+        int len = int(end - start);
+        snprintf(name, sizeof name, "%.*s", len, start);
+        if (v) snprintf(value, sizeof value, "%s", v[5] ? v + 6 : v + 5);
+    }
+    set_option(name, value);
+    saved_settings = settings;
+}
+
+static void ucinewgame_command() {
+    EngineSettings& s = settings;
+    s.moves_per_control = 0;
+    clear_game_record();
+    s.time_left[WHITE] = s.time_left[BLACK] = 60.0f;
+    s.base_time = 60.0f;
+    s.increment = 0;
+    // Clearing the table and the time-control memory join here once the
+    // table and the time management exist.
+}
+
+// Finds the legal move of p that a coordinate text names (e2e4, e7e8q,
+// castling as e1g1 or as king takes own rook, e1h1); 0 when it names none.
+static Move legal_move_from_text(const Position& p, const char* w) {
+    size_t len = strlen(w);
+    if (len != 4 && len != 5) return 0;
+    if (w[0] < 'a' || w[0] > 'h' || w[1] < '1' || w[1] > '8') return 0;
+    if (w[2] < 'a' || w[2] > 'h' || w[3] < '1' || w[3] > '8') return 0;
+    int from = square_of(w[0] - 'a', w[1] - '1'), to = square_of(w[2] - 'a', w[3] - '1');
+    int us = p.side, back = us == WHITE ? 0 : 7;
+
+    Move castle = 0;
+    if (p.board[from] == make_piece(us, KING) && rank_of(from) == back && rank_of(to) == back) {
+        int distance = abs(file_of(to) - file_of(from));
+        if (distance > 1 || p.board[to] == make_piece(us, ROOK)) castle = to > from ? FLAG_KS : FLAG_QS;
+    }
+    Move promo = 0;
+    if (len == 5) {
+        switch (w[4]) {
+            case 'q': promo = PROMO_Q; break;
+            case 'n': promo = PROMO_N; break;
+            case 'b': promo = PROMO_B; break;
+            case 'r': promo = PROMO_R; break;
+            default: return 0;
+        }
+        if (castle) return 0;
+    }
+
+    MoveEntry list[MAX_MOVES];
+    gen_all(p, list);
+    for (MoveEntry* e = list; e->move != MOVE_END; e++) {
+        Move m = e->move;
+        if (move_from(m) != from || !is_legal(p, us, m)) continue;
+        bool is_castle = (m & FLAG_MASK) && piece_type(p.board[from]) == KING;
+        if (castle) {
+            if (!is_castle || (m & (FLAG_KS | FLAG_QS)) != castle) continue;
+            int right = us * 2 + (castle == FLAG_QS ? 1 : 0);
+            if (to == move_to(m) || to == p.castle_rook[right]) return m;
+            continue;
+        }
+        if (is_castle || move_to(m) != to) continue;
+        Move flags = m & FLAG_MASK;
+        // A promotion without its letter is taken as a queen promotion.
+        if (flags == promo || (len == 4 && flags == PROMO_Q)) return m;
+    }
+    return 0;
+}
+
+static void position_command(const char* rest) {
+    char text[LINE_SIZE], moves[LINE_SIZE] = "";
+    snprintf(text, sizeof text, "%s", rest);
+    char* m = strstr(text, "moves");
+    if (m) {
+        snprintf(moves, sizeof moves, "%s", m[5] ? m + 6 : m + 5);
+        *(m > text ? m - 1 : m) = 0;
+    }
+    if (strstr(text, "startpos")) {
+        set_game_position(start_fen);
+    } else if (const char* f = strstr(text, "fen")) {
+        f += 3;
+        while (*f == ' ') f++;
+        if (!set_game_position(f)) return;
+    } else {
+        return;
+    }
+    if (!m) return;
+    char* save = nullptr;
+    for (char* w = strtok_r(moves, " ", &save); w; w = strtok_r(nullptr, " ", &save)) {
+        Move mv = legal_move_from_text(game_position(), w);
+        if (!mv) {
+            // Playing a move that is not legal here would corrupt the board;
+            // the moves after it cannot be meant for this position either.
+            engine_printf("info string illegal move %s", w);
+            break;
+        }
+        play_game_move(mv);
+    }
+    if (game_block->history_depth < MAX_HISTORY) game_block->history[game_block->history_depth].move = 0;
+}
+
+static void uci_command() {
+    settings.uci_mode = 1;
+    engine_printf("id name %s", engine_name);
+    engine_printf("id author %s", engine_author);
+    announce_options();
+    engine_print("uciok");
+}
+
+static void protocol_command(const char* line) {
+    if (command_echo && settings.log) {
+        char echo[LINE_SIZE + 8];
+        snprintf(echo, sizeof echo, "CMD: %s", line);
+        log_write(echo);
+    }
+    char word[WORD_SIZE];
+    const char* rest = take_word(line, word);
+    auto is = [&word](const char* command) { return strcmp(word, command) == 0; };
+
+    if (is("uci")) return uci_command();
+    if (is("isready")) return engine_print("readyok");
+    if (is("debug")) {
+        command_echo = 1;
+        return;
+    }
+    if (is("_show")) return;  // the search parameter tables print here once they exist
+    if (is("ponderhit")) {
+        if (load_state() & STATE_PONDER) {
+            clear_state_bits(STATE_PONDER);
+            add_state(STATE_NORMAL);
+        }
+        return;
+    }
+    if (is("stop")) {
+        if (load_state() != 0) {
+            add_state(STATE_STOP_REQUESTED);
+            stop_search.store(1, std::memory_order_relaxed);
+        }
+        return;
+    }
+    if (is("quit")) {
+        settings.quit_requested = 1;
+        return;
+    }
+    bool needs_idle = is("setoption") || is("ucinewgame") || is("position") || is("go");
+    if (!needs_idle) return;
+    if (load_state() != 0) {
+        engine_printf("unexpected command %s, stopping Vorn", word);
+        settings.quit_requested = 1;
+        return;
+    }
+    if (is("setoption")) setoption_command(rest);
+    else if (is("ucinewgame")) ucinewgame_command();
+    else if (is("position")) position_command(rest);
+    else go_command(rest);
+}
+
+void handle_line(const char* text) {
+    char line[LINE_SIZE];
+    snprintf(line, sizeof line, "%s", text);
+    line[strcspn(line, "\r\n")] = 0;
+    if (!line[0]) return;
+    if (settings.uci_mode == 1 || strcmp(line, "uci") == 0) protocol_command(line);
+    else console_command(line);
+}
+
+static void start_go(uint16_t state) {
+    Position& p = game_position();
+    if (is_draw(p, 0, 0)) {
+        store_state(0);
+        self_play = 0;
+        engine_print("info string Draw!");
+        return;
+    }
+    best_move = ponder_move = book_move = 0;
+    depth_reached = 0;
+    best_score = 0;
+    uint16_t mode = state == STATE_GO_WAITING ? STATE_NORMAL : STATE_PONDER;
+    // The opening books are tried here once they exist.
+    start_search(mode, true);
+    // A pondering search that ended on its own keeps its result until the
+    // front end says whether its guess was right.
+    while ((load_state() & STATE_PONDER) && !(load_state() & STATE_STOP_REQUESTED) &&
+           !settings.quit_requested) {
+        read_command();
+        sleep_ms(1);
+    }
+}
+
+static void report_result() {
+    EngineSettings& s = settings;
+    store_state(0);
+    Position& p = game_position();
+    int side = p.side;
+    char move[16] = "0000", ponder[32] = "";
+    if (best_move) {
+        move_to_text(p, side, best_move, move);
+        if (ponder_move) {
+            char text[16];
+            make_move(p, best_move);
+            move_to_text(p, p.side, ponder_move, text);
+            unmake_move(p);
+            snprintf(ponder, sizeof ponder, " ponder %s", text);
+        }
+    }
+    if (s.uci_mode) {
+        if (elapsed < 0.006f && s.time_left[side] > 1.0f) sleep_ms(1);
+        engine_printf("bestmove %s%s", move, ponder);
+    } else {
+        // The search summary and the table counters join here once the
+        // search and the table exist; the branching factor needs 6 plies.
+        double nps = double(total_nodes) / (elapsed + 0.002) / 1000;
+        double ebf = 0;
+        engine_printf("move= %s, time= %0.3f, score= %d, nodes= %0.0f, nps= %0.0fK ebf= %0.2f", move,
+                      elapsed, best_score, double(total_nodes), nps, ebf);
+        engine_print("");
+    }
+    s.time_left[side] += s.increment - elapsed;
+    if (s.moves_per_control > 1 && game_ply() % (2 * s.moves_per_control) < 2) s.time_left[side] = s.base_time;
+    if (best_move) {
+        make_move(p, best_move);
+        if (is_draw(p, 0, 0)) engine_print("info string Draw!");
+        unmake_move(p);
+    }
+    if (engine_plays || self_play) {
+        if (!best_move) {
+            engine_plays = self_play = 0;
+        } else {
+            play_game_move(best_move);
+            print_board(p);
+            if (self_play) store_state(STATE_GO_WAITING);
+        }
+    }
+}
+
+void driver_loop() {
+    set_game_position(start_fen);
+    if (!settings.uci_mode) print_board(game_position());
+    settings.quit_requested = 0;
+    stop_search.store(0, std::memory_order_relaxed);
+    store_state(0);
+    while (!settings.quit_requested) {
+        uint16_t state = load_state();
+        if (state & (STATE_GO_WAITING | STATE_PONDER_WAITING)) start_go(state);
+        if (load_state() & STATE_RESULT_READY) report_result();
+        if (!(load_state() & 0xF0)) {
+            read_command();
+            if (settings.quit_requested) break;
+            sleep_ms(1);
+        }
+    }
+}

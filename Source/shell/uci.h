@@ -1,0 +1,14 @@
+// The command reader and the driver loop of the interactive engine.
+#pragma once
+
+// Polls standard input; acts on one whole line when one is waiting. End of
+// input counts as quit.
+void read_command();
+// Acts on one input line, as read_command does with a line it has read.
+void handle_line(const char* line);
+// Runs searches for go commands and prints their results until quit.
+void driver_loop();
+
+// Identity given in reply to uci and in the greeting.
+extern const char* const engine_name;
+extern const char* const engine_author;
