@@ -107,3 +107,12 @@ int least_attacker(const Position& p, int sq, int c, Bitboard occ) {
     if (b) return lsb(b);
     return NO_SQ;
 }
+
+Bitboard attackers_of(const Position& p, int sq, int c) {
+    const Bitboard* bb = p.bb;
+    int o = c * 8;
+    Bitboard occ = bb[0] | bb[8];
+    return (pawn_attacks[c ^ 1][sq] & bb[o + PAWN]) | (knight_attacks[sq] & bb[o + KNIGHT]) |
+           (king_attacks[sq] & bb[o + KING]) | (bishop_attacks(sq, occ) & (bb[o + BISHOP] | bb[o + QUEEN])) |
+           (rook_attacks(sq, occ) & (bb[o + ROOK] | bb[o + QUEEN]));
+}

@@ -46,3 +46,5 @@ inline Bitboard rook_attacks(int sq, Bitboard occ) {
 struct Position;
 int is_attacked(const Position& p, int sq, int colour);
 int least_attacker(const Position& p, int sq, int colour, Bitboard occ);
+// Every piece of colour that attacks sq on the present board.
+Bitboard attackers_of(const Position& p, int sq, int colour);

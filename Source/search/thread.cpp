@@ -2,9 +2,10 @@
 #include <cstring>
 
 SearchThread* thread_table[MAX_THREADS];
+SpinLock search_lock;
 
 void setup_move_lists(SearchThread& t) {
-    for (int i = 0; i <= MAX_PLY; i++) t.plies[i].moves = t.move_buffer[i];
+    for (int i = 0; i < MAX_PLY + 2; i++) t.plies[i].moves = t.plies[i].current = t.plies[i].end = t.move_buffer[i];
 }
 
 void copy_root(SearchThread& t, const SearchThread& game) {

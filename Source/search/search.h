@@ -1,0 +1,43 @@
+// The tree search: node routine, move loop, quiescence and the root, with
+// the result the main worker shares with the input thread.
+#pragma once
+#include <atomic>
+#include "thread.h"
+
+constexpr int SCORE_NONE = -10001;
+constexpr int MATE = 10000;
+constexpr int NODE_PV = 0, NODE_CUT = 1, NODE_ALL = -1;
+
+// Written by the main worker, read by the time check on the input thread.
+struct SharedResult {
+    Relaxed<int> main_depth;      // iteration the main worker is searching
+    Relaxed<int> depth;           // depth of the last published result
+    Relaxed<int> score;
+    Relaxed<Move> best;
+    Relaxed<int> change_depth;    // depth at which the best move last changed
+    Relaxed<int16_t> depth_score[MAX_PLY + 2];
+    Move depth_move[MAX_PLY + 2];
+    Move pv[MAX_PLY + 2];         // indexed by ply: pv[1] best move, pv[2] ponder move
+    Relaxed<bool> single_reply;
+    Relaxed<int> root_tb_result;  // -1 none
+    float iteration_time;
+    int iteration_depth;
+    uint64_t nodes_per_depth[MAX_PLY + 2];  // under search_lock
+};
+
+extern SharedResult shared;
+
+int search(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line);
+int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line);
+int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line);
+// Whether a move does not lose material by a cheap exchange estimate.
+bool not_losing(const Position& p, const MoveEntry& e);
+
+void root_search(int index);
+void publish_best(SearchThread& t);
+void print_info(int index, int pv_index, int depth, int score, const Move* line);
+// Sums of the counters over the threads that are past depth 1.
+struct Counters {
+    uint64_t nodes, tb_hits, probes, hits;
+};
+Counters sum_counters();
