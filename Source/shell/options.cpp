@@ -159,11 +159,11 @@ int read_config_file() {
         if (!eq) continue;
         *eq = 0;
         char name[101], value[201];
-        snprintf(name, sizeof name, "%s", line);
+        snprintf(name, sizeof name, "%.*s", int(sizeof name) - 1, line);
         for (int n = int(strlen(name)); n > 0 && (name[n - 1] == ' ' || name[n - 1] == '\t'); n--) name[n - 1] = 0;
         const char* v = eq + 1;
         while (*v == ' ' || *v == '\t') v++;
-        snprintf(value, sizeof value, "%s", v);
+        snprintf(value, sizeof value, "%.*s", int(sizeof value) - 1, v);
         set_option(name, value);
     }
     fclose(f);

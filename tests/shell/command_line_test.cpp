@@ -1,0 +1,217 @@
+// Command-line switches: parsed in the test process where the settings can
+// be read back, and run through the executable where the effect is output.
+#include <gtest/gtest.h>
+#include <fstream>
+#include "engine_process.h"
+#include "shell/settings.h"
+#include "shell/startup.h"
+
+struct Parsed {
+    int status;
+    EngineMode mode;
+};
+
+static Parsed parse(std::vector<std::string> words) {
+    EXPECT_EQ(prepare_process("vorn"), 0);
+    words.insert(words.begin(), "vorn");
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    Parsed p{0, MODE_ENGINE};
+    p.status = read_switches(int(words.size()), argv.data(), p.mode);
+    return p;
+}
+
+TEST(Switches, NumbersAreClampedIntoTheirRanges) {
+    parse({"-hash", "100000"});
+    EXPECT_EQ(settings.hash_mb, 65536);
+    parse({"-hash", "-5"});
+    EXPECT_EQ(settings.hash_mb, 0);
+    parse({"-threads", "0"});
+    EXPECT_EQ(settings.threads, 1);
+    parse({"-threads", "999"});
+    EXPECT_EQ(settings.threads, 512);
+    parse({"-d", "120"});
+    EXPECT_EQ(settings.max_depth, 79);
+    EXPECT_EQ(settings.moves_per_control, 1);
+    EXPECT_FLOAT_EQ(settings.base_time, 10000.0f);
+    parse({"-ss", "5"});
+    EXPECT_EQ(settings.selectivity, 10);
+    parse({"-ss", "500"});
+    EXPECT_EQ(settings.selectivity, 200);
+}
+
+TEST(Switches, LimitsSetTheirCompanionFields) {
+    parse({"-t", "2.5"});
+    EXPECT_FLOAT_EQ(settings.base_time, 2.5f);
+    EXPECT_EQ(settings.max_depth, 79);
+    parse({"-n", "150000"});
+    EXPECT_EQ(settings.max_nodes, 150000);
+    EXPECT_EQ(settings.max_depth, 79);
+    EXPECT_FLOAT_EQ(settings.base_time, 10000.0f);
+    parse({"-mn", "5000", "-md", "7"});
+    EXPECT_EQ(settings.node_check, 5000);
+    EXPECT_EQ(settings.stop_depth, 7);
+    EXPECT_FLOAT_EQ(settings.base_time, 10000.0f);  // -md came last
+    parse({"-log", "-quiet"});
+    EXPECT_EQ(settings.log, 0);
+    EXPECT_FLOAT_EQ(settings.noise, 99999.0f);
+    parse({"-tbx", "-use_hce", "-mpv", "3"});
+    EXPECT_STREQ(settings.syzygy_path, "\\Chess\\Syzygy\\6-Piece;\\Chess\\Syzygy\\7-Piece");
+    EXPECT_EQ(settings.use_nn, 0);
+    EXPECT_EQ(settings.multipv, 3);
+}
+
+TEST(Switches, AConsumedWordIsAlsoComparedWithTheLaterSwitches) {
+    Parsed p = parse({"-cfg", "-use_hce"});
+    EXPECT_STREQ(settings.config_file, "-use_hce");
+    EXPECT_EQ(settings.use_nn, 0);
+    p = parse({"-o", "-bench"});
+    EXPECT_STREQ(settings.epd_out, "-bench");
+    EXPECT_EQ(p.mode, MODE_BENCH);
+    // -c comes before -o in the table, so a file name "-c" is only a file.
+    parse({"-o", "-c"});
+    EXPECT_EQ(settings.uci_mode, 1);
+}
+
+TEST(Switches, TheLastModeWins) {
+    EXPECT_EQ(parse({"-bench", "-pbench"}).mode, MODE_PBENCH);
+    EXPECT_EQ(parse({"-pbench", "-bench"}).mode, MODE_BENCH);
+    EXPECT_EQ(parse({"-anepd", "suite.epd", "-tdstats"}).mode, MODE_TDSTATS);
+    EXPECT_STREQ(settings.epd_in, "suite.epd");
+}
+
+TEST(Switches, ScanPgnMatchesInsideAWord) {
+    Parsed p = parse({"x-scan_pgny", "games.pgn"});
+    EXPECT_EQ(p.status, 0);
+    EXPECT_EQ(p.mode, MODE_SCAN_PGN);
+    EXPECT_STREQ(settings.pgn_in, "games.pgn");
+}
+
+TEST(Switches, MissingWordsAreUsageErrors) {
+    EXPECT_EQ(parse({"-scan_pgn"}).status, 1);
+    EXPECT_EQ(parse({"-hash"}).status, 1);
+    EXPECT_EQ(parse({"-c", "-noise"}).status, 1);
+    EXPECT_EQ(parse({"-mkbook2"}).status, 1);
+    EXPECT_EQ(parse({"-mkbook2", "in.epd"}).status, 0);
+    EXPECT_EQ(parse({"-gentraindata", "out.bin"}).status, 1);
+    EXPECT_EQ(parse({"-gentraindata", "out.bin", "0"}).status, 1);
+    EXPECT_EQ(parse({"-train", "data.bin"}).status, 1);
+    EXPECT_EQ(parse({"-train", "data.bin", "0"}).status, 1);
+}
+
+TEST(Switches, TrainingSwitchesStoreTheirArguments) {
+    Parsed p = parse({"-gentraindata", "out.bin", "5000"});
+    EXPECT_EQ(p.mode, MODE_GENTRAINDATA);
+    EXPECT_STREQ(settings.bin_file, "out.bin");
+    EXPECT_EQ(settings.train_positions, 5000);
+    EXPECT_EQ(settings.book_variety, 75);
+    p = parse({"-train", "data.bin", "2", "1", "-c"});
+    EXPECT_EQ(p.mode, MODE_TRAIN);
+    EXPECT_EQ(settings.train_positions, 2000000);
+    EXPECT_EQ(settings.hash_mb, 0);
+    EXPECT_EQ(settings.uci_mode, 0);
+    // A third word that is not 0 or 1 is not consumed.
+    p = parse({"-train2", "data.bin", "3", "-c"});
+    EXPECT_EQ(settings.uci_mode, 0);
+    EXPECT_EQ(settings.train_positions, 3000000);
+    parse({"-scoretraindata", "in.epd", "-lr", "0.5", "-mbatch", "77", "-tw", "0.25"});
+    EXPECT_STREQ(settings.syzygy_path, "\\Chess\\Syzygy\\6-Piece");
+    EXPECT_FLOAT_EQ(settings.learning_rate, 0.5f);
+    EXPECT_EQ(settings.mini_batch, 77);
+    EXPECT_FLOAT_EQ(settings.train_weight, 0.25f);
+}
+
+static std::string hash_line(const std::vector<std::string>& args) {
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine(args, {"uci", "quit"}, out), 0);
+    for (auto& l : out)
+        if (starts_with(l, "option name Hash ")) return l;
+    return "";
+}
+
+TEST(CommandLine, HashSizeFollowsTheSwitchesAndSmallSearches) {
+    EXPECT_EQ(hash_line({"-hash", "100000"}), "option name Hash type spin default 65536 min 0 max 65536");
+    EXPECT_EQ(hash_line({"-hash", "-5"}), "option name Hash type spin default 0 min 0 max 65536");
+    EXPECT_EQ(hash_line({"-d", "5"}), "option name Hash type spin default 2 min 0 max 65536");
+    EXPECT_EQ(hash_line({"-d", "9"}), "option name Hash type spin default 4 min 0 max 65536");
+    EXPECT_EQ(hash_line({"-n", "150000"}), "option name Hash type spin default 4 min 0 max 65536");
+    EXPECT_EQ(hash_line({"-n", "100000"}), "option name Hash type spin default 2 min 0 max 65536");
+    EXPECT_EQ(hash_line({"-n", "200001"}), "option name Hash type spin default 64 min 0 max 65536");
+}
+
+TEST(CommandLine, NpsPrintsItsRating) {
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-nps", "1000000"}, {}, out), 0);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out[0], "Elo= 3349");
+}
+
+TEST(CommandLine, ScanPgnAloneIsAUsageError) {
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-scan_pgn"}, {}, out), 1);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(CommandLine, QuietDropsTheGreeting) {
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-quiet"}, {"isready"}, out), 0);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "readyok");
+}
+
+TEST(CommandLine, TrainingIsRefused) {
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-train", "data.bin", "5"}, {}, out), 1);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "Need to compile with 'make train_'");
+}
+
+TEST(CommandLine, ToolModesThatAreNotBuiltSaySoAndEnd) {
+    std::vector<std::vector<std::string>> modes = {
+        {"-bench"}, {"-pbench"}, {"-anepd", "a.epd"}, {"-scan_pgn", "g.pgn"}, {"-mkbook", "g.pgn"},
+        {"-mkbook2", "a.epd"}, {"-epd2bin", "a.epd"}, {"-bin2epd", "a.bin"}, {"-bin2ptb", "a.bin"},
+        {"-prune_nn"}, {"-gencorrhist"}, {"-filtertraindata", "a.bin"}, {"-gentraindata", "a.bin", "10"},
+        {"-scoretraindata", "a.epd"}, {"-tdstats"}};
+    for (auto& args : modes) {
+        std::vector<std::string> out;
+        EXPECT_EQ(run_engine(args, {"isready"}, out), 0) << args[0];
+        ASSERT_FALSE(out.empty()) << args[0];
+        EXPECT_EQ(out.back(), args[0] + " is not available yet");
+        // The tool runs instead of the protocol: the isready stays unread.
+        for (auto& l : out) EXPECT_NE(l, "readyok") << args[0];
+    }
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-mkconfig"}, {"isready"}, out), 0);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "info string Hello from Vorn 7.14");
+}
+
+TEST(CommandLine, ConfigFileIsAppliedAtStart) {
+    TempDir dir;
+    std::ofstream(dir.file("vorn.cfg")) << "Hash = 32\n# Threads = 4\nOwnBook_File=  other.bin  \nno equals here\n";
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-cfg", "vorn.cfg"}, {"uci", "quit"}, out, dir.path()), 0);
+    auto has = [&](const std::string& line) { return std::find(out.begin(), out.end(), line) != out.end(); };
+    EXPECT_TRUE(has("info string loading parameters from vorn.cfg"));
+    EXPECT_TRUE(has("info string Hash set to 32"));
+    EXPECT_FALSE(has("info string Threads set to 4"));
+    EXPECT_TRUE(has("option name Hash type spin default 32 min 0 max 65536"));
+    EXPECT_TRUE(has("option name OwnBook_File type string default other.bin  "));
+    EXPECT_TRUE(has("option name ConfigFilePath type string default vorn.cfg"));
+}
+
+TEST(CommandLine, AMissingConfigFileIsSkippedQuietly) {
+    TempDir dir;
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-cfg", "nothing.cfg"}, {"isready", "quit"}, out, dir.path()), 0);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[1], "readyok");
+}
+
+TEST(CommandLine, ConsoleSwitchGivesTheConsoleDialect) {
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-c"}, {"quit"}, out), 0);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[1], "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
+}

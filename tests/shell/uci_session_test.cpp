@@ -1,0 +1,227 @@
+// Protocol sessions held with the real executable over pipes.
+#include <gtest/gtest.h>
+#include "engine_process.h"
+#include "legal_texts.h"
+
+static const std::string START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
+
+static std::string move_of(const std::optional<std::string>& bestmove_line) {
+    if (!bestmove_line) return "";
+    std::string s = bestmove_line->substr(9);
+    return s.substr(0, s.find(' '));
+}
+
+TEST(UciSession, HandshakeListsEveryOptionInOrder) {
+    EngineProcess e;
+    EXPECT_EQ(e.next_line().value_or(""), "info string Hello from Vorn 7.14");
+    e.send("uci");
+    ASSERT_TRUE(e.wait_for_prefix("uciok"));
+    std::vector<std::string> reply(e.lines().begin() + 1, e.lines().end());
+    ASSERT_EQ(reply.size(), 27u);
+    EXPECT_EQ(reply[0], "id name Vorn 7.14");
+    EXPECT_EQ(reply[1], "id author Rell Ostrand");
+    const char* names[] = {"ConfigFilePath", "Hash", "Threads", "Clear Hash", "NN_File", "Use_NN_eval",
+                           "OwnBook", "OwnBook_File", "OwnBook_Depth", "OwnBook2_File", "OwnBook2_Depth",
+                           "OwnBook_Variety", "SyzygyPath", "SyzygyProbeDepth6", "Log", "Ponder", "MultiPV",
+                           "UCI_Chess960", "MoveOverhead", "UCI_LimitStrength", "UCI_Elo", "UCI_Opponent",
+                           "Contempt", "Selectivity"};
+    for (int i = 0; i < 24; i++)
+        EXPECT_TRUE(starts_with(reply[2 + i], std::string("option name ") + names[i] + " type "))
+            << "option " << i << ": " << reply[2 + i];
+    EXPECT_EQ(reply[2], "option name ConfigFilePath type string default ");
+    EXPECT_EQ(reply[3], "option name Hash type spin default 64 min 0 max 65536");
+    EXPECT_EQ(reply[4], "option name Threads type spin default 1 min 1 max 512");
+    EXPECT_EQ(reply[5], "option name Clear Hash type button");
+    EXPECT_EQ(reply[6], "option name NN_File type string default embedded");
+    EXPECT_EQ(reply[7], "option name Use_NN_eval type check default true");
+    EXPECT_EQ(reply[9], "option name OwnBook_File type string default vorn_book.bin");
+    EXPECT_EQ(reply[15], "option name SyzygyProbeDepth6 type spin default 1 min -5 max 100");
+    EXPECT_EQ(reply[16], "option name Log type check default false");
+    // Without a measured speed the rating scale tops out at 3300.
+    EXPECT_EQ(reply[22], "option name UCI_Elo type spin default 3300 min 1500 max 3300");
+    EXPECT_EQ(reply[23], "option name UCI_Opponent type string default ");
+    EXPECT_EQ(reply[25], "option name Selectivity type spin default 100 min 0 max 200");
+    EXPECT_EQ(reply[26], "uciok");
+    e.send("isready");
+    EXPECT_EQ(e.next_line().value_or(""), "readyok");
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, GoAnswersALegalMoveOfTheSideToMove) {
+    EngineProcess e;
+    e.send("position startpos moves e2e4 e7e5");
+    e.send("go wtime 1000 btime 1000");
+    std::string move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, {"e2e4", "e7e5"}, move)) << move;
+    e.send("position startpos moves e2e4");
+    e.send("go depth 3");
+    move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, {"e2e4"}, move)) << move;
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, TakesTheMateInOneAndReportsMateAndStalemateAsNoMove) {
+    EngineProcess e;
+    e.send("position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+    e.send("go");
+    EXPECT_EQ(e.wait_for_prefix("bestmove ").value_or(""), "bestmove a1a8");
+    e.send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemate
+    e.send("go");
+    EXPECT_EQ(e.wait_for_prefix("bestmove ").value_or(""), "bestmove 0000");
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, ClosedInputEndsTheEngineCleanly) {
+    EngineProcess e;
+    e.send("isready");
+    EXPECT_TRUE(e.wait_for_prefix("readyok"));
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, LastLineWithoutLineEndIsStillHandled) {
+    EngineProcess e;
+    e.send_raw("position startpos\ngo");
+    EXPECT_EQ(e.finish(), 0);
+    bool found = false;
+    for (auto& l : e.lines()) found |= starts_with(l, "bestmove ");
+    EXPECT_TRUE(found);
+}
+
+TEST(UciSession, MoveListStopsAtTheFirstMoveThatIsNotLegal) {
+    EngineProcess e;
+    // e1e3 is no king move; the g1f3 after it must not be played either, so
+    // White is still to move after e2e4 e7e5.
+    e.send("position startpos moves e2e4 e7e5 e1e3 g1f3");
+    EXPECT_EQ(e.next_line(5).value_or(""), "info string Hello from Vorn 7.14");
+    EXPECT_EQ(e.next_line(5).value_or(""), "info string illegal move e1e3");
+    e.send("go");
+    std::string move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, {"e2e4", "e7e5"}, move)) << move;
+
+    for (const char* bad : {"zz", "e2", "e2e4e", "e9e4", "e2e4x", "i2i4", "d4d5", "a1a1", "e2e5"}) {
+        e.send(std::string("position startpos moves d2d4 ") + bad + " d7d5");
+        e.send("go");
+        move = move_of(e.wait_for_prefix("bestmove "));
+        EXPECT_TRUE(is_legal_text(START, {"d2d4"}, move)) << bad << " gave " << move;
+    }
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, BadFenKeepsThePreviousPosition) {
+    EngineProcess e;
+    e.send("position startpos moves e2e4");
+    // No kings, no board, the side not to move in check, touching kings.
+    for (const char* fen : {"8/8/8/8/8/8/8/8 w - -", "garbage", "", "4k3/4R3/8/8/8/8/8/4K3 w - -",
+                            "8/8/8/8/8/8/8/Kk6 w - -"}) {
+        e.send(std::string("position fen ") + fen);
+        e.send("go");
+        std::string move = move_of(e.wait_for_prefix("bestmove "));
+        EXPECT_TRUE(is_legal_text(START, {"e2e4"}, move)) << "after fen '" << fen << "': " << move;
+    }
+    // "position fen" with nothing after it must not read past the line.
+    e.send("position startpos moves e2e4");
+    e.send("position fen");
+    e.send("position fen moves e7e5");
+    e.send("go");
+    std::string move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, {"e2e4"}, move)) << move;
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, OverlongLineIsCutAndItsTailDropped) {
+    EngineProcess e;
+    // Past the cut the line holds e7e5 and an isready: neither may act.
+    std::string line = "position startpos moves e2e4" + std::string(5980, ' ') + "e7e5 isready";
+    ASSERT_GT(line.size(), 6000u);
+    e.send(line);
+    e.send("go");
+    std::string move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, {"e2e4"}, move)) << move;
+    for (auto& l : e.lines()) EXPECT_NE(l, "readyok");
+    // A long garbage line in one piece, then the session goes on.
+    e.send(std::string(6000, 'x'));
+    e.send("isready");
+    EXPECT_EQ(e.next_line().value_or(""), "readyok");
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, PonderWaitsForPonderhitOrStop) {
+    EngineProcess e;
+    e.send("position startpos");
+    e.send("go ponder");
+    // The pondering search is over at once, but its result stays back.
+    e.send("isready");
+    ASSERT_TRUE(e.wait_for_prefix("readyok"));
+    for (auto& l : e.lines()) EXPECT_FALSE(starts_with(l, "bestmove")) << l;
+    e.send("ponderhit");
+    std::string move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, {}, move)) << move;
+
+    e.send("go ponder wtime 5000 btime 5000");
+    e.send("stop");
+    move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, {}, move)) << move;
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, QuitWhilePonderingStillPrintsTheResult) {
+    EngineProcess e;
+    e.send("go ponder");
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+    int bestmoves = 0;
+    for (auto& l : e.lines()) bestmoves += starts_with(l, "bestmove ");
+    EXPECT_EQ(bestmoves, 1);
+}
+
+TEST(UciSession, StateChangingCommandDuringASearchStopsTheEngine) {
+    for (const char* command : {"setoption name Hash value 1", "position startpos", "go", "ucinewgame"}) {
+        EngineProcess e;
+        e.send("go ponder");
+        e.send(command);
+        std::string word = std::string(command).substr(0, std::string(command).find(' '));
+        EXPECT_TRUE(e.wait_for_prefix("unexpected command " + word + ", stopping Vorn", 10)) << command;
+        EXPECT_EQ(e.wait_exit(10), 0) << command;
+    }
+}
+
+TEST(UciSession, RepetitionDrawGetsNoBestmove) {
+    EngineProcess e;
+    e.send("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8");
+    e.send("go");
+    e.send("isready");
+    ASSERT_TRUE(e.wait_for_prefix("readyok"));
+    bool draw = false;
+    for (auto& l : e.lines()) {
+        EXPECT_FALSE(starts_with(l, "bestmove")) << l;
+        draw |= l == "info string Draw!";
+    }
+    EXPECT_TRUE(draw);
+    // One repetition less is no draw yet.
+    e.send("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1");
+    e.send("go");
+    EXPECT_TRUE(e.wait_for_prefix("bestmove "));
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, StopAndStrayCommandsWhileIdleDoNothing) {
+    EngineProcess e;
+    e.send("stop");
+    e.send("ponderhit");
+    e.send("banana split");
+    e.send("   ");
+    e.send("\r");
+    e.send("isready");
+    EXPECT_EQ(e.wait_for([](const std::string& l) { return !starts_with(l, "info string Hello"); }).value_or(""),
+              "readyok");
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
