@@ -41,27 +41,6 @@ TEST(Switches, NumbersAreClampedIntoTheirRanges) {
     EXPECT_EQ(settings.selectivity, 200);
 }
 
-TEST(Switches, LimitsSetTheirCompanionFields) {
-    parse({"-t", "2.5"});
-    EXPECT_FLOAT_EQ(settings.base_time, 2.5f);
-    EXPECT_EQ(settings.max_depth, 79);
-    parse({"-n", "150000"});
-    EXPECT_EQ(settings.max_nodes, 150000);
-    EXPECT_EQ(settings.max_depth, 79);
-    EXPECT_FLOAT_EQ(settings.base_time, 10000.0f);
-    parse({"-mn", "5000", "-md", "7"});
-    EXPECT_EQ(settings.node_check, 5000);
-    EXPECT_EQ(settings.stop_depth, 7);
-    EXPECT_FLOAT_EQ(settings.base_time, 10000.0f);  // -md came last
-    parse({"-log", "-quiet"});
-    EXPECT_EQ(settings.log, 0);
-    EXPECT_FLOAT_EQ(settings.noise, 99999.0f);
-    parse({"-tbx", "-use_hce", "-mpv", "3"});
-    EXPECT_STREQ(settings.syzygy_path, "\\Chess\\Syzygy\\6-Piece;\\Chess\\Syzygy\\7-Piece");
-    EXPECT_EQ(settings.use_nn, 0);
-    EXPECT_EQ(settings.multipv, 3);
-}
-
 TEST(Switches, AConsumedWordIsAlsoComparedWithTheLaterSwitches) {
     Parsed p = parse({"-cfg", "-use_hce"});
     EXPECT_STREQ(settings.config_file, "-use_hce");

@@ -48,12 +48,6 @@ TEST(LineInput, SeveralLinesInOneWriteComeOneByOne) {
     EXPECT_EQ(p.poll(), 0);
 }
 
-TEST(LineInput, CarriageReturnsStayForTheCommandReader) {
-    PipeReader p;
-    p.write_text("go\r\n");
-    EXPECT_EQ(p.next(), "go\r");
-}
-
 TEST(LineInput, LongestLineFitsExactly) {
     PipeReader p;
     std::string longest(LINE_SIZE - 1, 'a');

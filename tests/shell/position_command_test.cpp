@@ -151,29 +151,14 @@ TEST_F(GoCommand, ReadsTheClockInSecondsAndTheIncrementOfTheMover) {
     EXPECT_EQ(settings.moves_per_control, 0);
 }
 
-TEST_F(GoCommand, FixedLimits) {
+TEST_F(GoCommand, DepthIsCappedAndPonderWaitsApart) {
     handle_line("go depth 200");
     EXPECT_EQ(settings.max_depth, 80);
-    EXPECT_EQ(settings.moves_per_control, 1);
-    EXPECT_FLOAT_EQ(settings.base_time, 10000000.0f);
-    store_state(0);
-    handle_line("go depth 7");
-    EXPECT_EQ(settings.max_depth, 7);
-    store_state(0);
-    handle_line("go nodes 5000");
-    EXPECT_EQ(settings.max_nodes, 5000);
-    store_state(0);
-    handle_line("go movetime 1500");
-    EXPECT_FLOAT_EQ(settings.base_time, 1.5f);
-    EXPECT_FLOAT_EQ(settings.increment, 0.0f);
-    EXPECT_EQ(settings.moves_per_control, 1);
-    store_state(0);
-    handle_line("go infinite");
-    EXPECT_EQ(settings.max_nodes, 1000000000000000LL);
     EXPECT_EQ(load_state(), STATE_GO_WAITING);
     store_state(0);
     handle_line("go ponder wtime 1000");
     EXPECT_EQ(load_state(), STATE_PONDER_WAITING);
+    EXPECT_FLOAT_EQ(settings.time_left[WHITE], 1.0f);
 }
 
 TEST_F(ProtocolState, PonderhitAndStopChangeTheRunningSearch) {
@@ -220,16 +205,4 @@ TEST_F(ProtocolState, SetoptionCopiesIntoTheSavedSettings) {
     EXPECT_FLOAT_EQ(target_nps, 1000.0f);
     EXPECT_EQ(settings.limit_strength, 1);
     EXPECT_EQ(settings.elo, 2338);  // 850 + 250 ln 1000 - 5 (ln 1000)^2
-}
-
-TEST_F(ProtocolState, UcinewgameResetsTheClocksAndTheRecord) {
-    handle_line("position startpos moves e2e4 e7e5");
-    handle_line("go wtime 1000 btime 1000");
-    store_state(0);
-    handle_line("ucinewgame");
-    EXPECT_EQ(game_ply(), 0);
-    EXPECT_FLOAT_EQ(settings.time_left[WHITE], 60.0f);
-    EXPECT_FLOAT_EQ(settings.time_left[BLACK], 60.0f);
-    EXPECT_FLOAT_EQ(settings.base_time, 60.0f);
-    EXPECT_EQ(settings.moves_per_control, 0);
 }
