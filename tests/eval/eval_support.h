@@ -54,13 +54,21 @@ inline std::string mirror_fen(const std::string& fen) {
         start = end + 1;
     }
     std::string out;
-    for (size_t i = ranks.size(); i-- > 0;) out += swap_case(ranks[i]) + (i ? "/" : "");
+    for (size_t i = ranks.size(); i-- > 0;) {
+        out += swap_case(ranks[i]);
+        if (i) out += '/';
+    }
     out += fields.size() > 1 && fields[1] == "b" ? " w" : " b";
-    out += " " + (fields.size() > 2 && fields[2] != "-" ? swap_case(fields[2]) : std::string("-"));
+    out += ' ';
+    out += fields.size() > 2 && fields[2] != "-" ? swap_case(fields[2]) : std::string("-");
     std::string ep = fields.size() > 3 ? fields[3] : "-";
     if (ep != "-") ep[1] = char('1' + '8' - ep[1]);
-    out += " " + ep;
-    for (size_t i = 4; i < fields.size(); i++) out += " " + fields[i];
+    out += ' ';
+    out += ep;
+    for (size_t i = 4; i < fields.size(); i++) {
+        out += ' ';
+        out += fields[i];
+    }
     return out;
 }
 

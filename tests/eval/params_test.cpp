@@ -118,7 +118,12 @@ TEST_F(Params, SquareTableLineFillsInOrder) {
     std::string text = "mtl_pawn,100,100\n";
     for (int i = MTL_KNIGHT; i < SCALAR_PARAMS; i++) text += std::string(eval_params[i].name) + ",0,0\n";
     text += "PST_P1";
-    for (int s = 0; s < 64; s++) text += "," + std::to_string(s) + "," + std::to_string(-s);
+    for (int s = 0; s < 64; s++) {
+        text += ',';
+        text += std::to_string(s);
+        text += ',';
+        text += std::to_string(-s);
+    }
     text += "\n";
     testing::internal::CaptureStdout();
     EXPECT_EQ(apply_param_text(text.c_str()), 0);
