@@ -1,12 +1,14 @@
 #include "search_control.h"
 #include <sys/select.h>
+#include <cstdlib>
 #include <ctime>
-#include "../position/attacks.h"
-#include "../position/makemove.h"
-#include "../position/movegen.h"
-#include "../position/see.h"
+#include <thread>
 #include "../shell/game.h"
+#include "../shell/output.h"
+#include "../shell/uci.h"
+#include "search.h"
 #include "thread.h"
+#include "time_control.h"
 
 Move best_move = 0, ponder_move = 0, book_move = 0;
 int16_t best_score = 0;
@@ -15,6 +17,10 @@ float elapsed = 0;
 uint64_t total_nodes = 0;
 
 void sleep_ms(int ms) {
+    if (ms <= 0) {
+        std::this_thread::yield();
+        return;
+    }
     timeval tv;
     tv.tv_sec = ms / 1000;
     tv.tv_usec = (ms % 1000) * 1000;
@@ -27,49 +33,106 @@ double now_seconds() {
     return double(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
 
-constexpr int MATE_SCORE = 10000;
-
-// One-ply choice until the tree search exists: the exchange value of each
-// legal move (so pieces are not left hanging), plus the promotion gain;
-// mate in one beats everything and stalemating is avoided.
-static int one_ply_value(Position& p, Move m) {
-    int us = p.side, from = move_from(m), to = move_to(m);
-    bool castling = (m & FLAG_MASK) && piece_type(p.board[from]) == KING;
-    int v = castling ? 0 : see_move(p, us, from, to);
-    if (!castling && (m & FLAG_MASK)) v += see_value[promo_type(m)] - see_value[PAWN];
-    make_move(p, m);
-    if (no_legal_move(p)) v = is_attacked(p, p.king_sq[p.side], us) ? MATE_SCORE - 1 : -MATE_SCORE / 2;
-    unmake_move(p);
-    return v;
+int prepare_thread(int index) {
+    if (index < 0 || index >= MAX_THREADS) return -1;
+    SearchThread* t = thread_table[index];
+    if (!t) {
+        t = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
+        if (!t) return -1;
+        t->index = int16_t(index);
+        search_lock.lock();
+        t->seed = uint32_t(now_seconds() * 1e9) ^ uint32_t(index * 2654435761u);
+        thread_table[index] = t;
+        search_lock.unlock();
+    }
+    copy_root(*t, *game_block);
+    t->index = int16_t(index);
+    t->ply = 1;
+    for (Move& m : t->pv) m = 0;
+    t->nodes = 0;
+    t->tb_hits = 0;
+    t->hash_probes = 0;
+    t->hash_hits = 0;
+    return 0;
 }
 
-void start_search(uint16_t state, bool threaded) {
-    (void)threaded;
-    store_state(state);
-    stop_search.store(0, std::memory_order_relaxed);
-    double start = now_seconds();
+namespace {
 
-    SearchThread& t = *thread_table[0];
-    copy_root(t, *game_block);
-    Position& p = t.pos;
-    MoveEntry list[MAX_MOVES];
-    gen_all(p, list);
-    Move best = 0;
-    int best_value = -2 * MATE_SCORE;
-    for (MoveEntry* e = list; e->move != MOVE_END; e++) {
-        if (!is_legal(p, p.side, e->move)) continue;
-        t.nodes++;
-        int v = one_ply_value(p, e->move);
-        if (v > best_value) best_value = v, best = e->move;
-    }
-    if (!best) best_value = is_attacked(p, p.king_sq[p.side], p.side ^ 1) ? -MATE_SCORE : 0;
-    if (best_value > MATE_SCORE) best_value = MATE_SCORE;
+std::thread helpers[MAX_THREADS];
 
-    best_move = best;
-    ponder_move = 0;
-    best_score = int16_t(best_value);
-    depth_reached = 1;
-    total_nodes = t.nodes;
-    elapsed = float(now_seconds() - start);
+void main_worker() {
+    if (prepare_thread(0) < 0) exit(255);
+    root_search(0);
     add_state(STATE_RESULT_READY);
+}
+
+void helper_worker(int index) {
+    if (prepare_thread(index) < 0) return;
+    root_search(index);
+}
+
+void collect_result() {
+    best_move = shared.pv[1];
+    ponder_move = best_move ? shared.pv[2] : 0;
+    best_score = int16_t(shared.score);
+    int d = shared.depth;
+    depth_reached = uint8_t(d < 0 ? 0 : d > 255 ? 255 : d);
+    elapsed = read_clock(false);
+    total_nodes = sum_counters().nodes;
+}
+
+}  // namespace
+
+void start_search(uint16_t state, bool threaded) {
+    store_state(state);
+    setup_search();
+    int threads = settings.threads < 1 ? 1 : settings.threads > MAX_THREADS ? MAX_THREADS : settings.threads;
+
+    std::thread main_thread;
+    if (threaded) {
+        try {
+            main_thread = std::thread(main_worker);
+        } catch (...) {
+            // No worker thread to be had: search on this thread instead, so
+            // the protocol loop still gets its result.
+            engine_print("info string cannot start a search thread, searching without one");
+            threaded = false;
+        }
+    }
+    if (!threaded) {
+        if (prepare_thread(0) < 0) exit(255);
+        root_search(0);
+    } else {
+        while (shared.main_depth < 1 && !stop_search.load(std::memory_order_relaxed)) sleep_ms(0);
+        int started = 1;
+        for (int i = 1; i < threads; i++, started++) {
+            try {
+                helpers[i] = std::thread(helper_worker, i);
+            } catch (...) {
+                exit(255);
+            }
+        }
+        while (!settings.quit_requested) {
+            check_time();
+            if (load_state() & STATE_RESULT_READY) break;
+            if (!(load_state() & STATE_STOP_REQUESTED)) read_command();
+            sleep_ms(1);
+        }
+        stop_search.store(1, std::memory_order_relaxed);
+        for (int i = 1; i < started; i++) {
+            try {
+                helpers[i].join();
+            } catch (...) {
+                exit(255);
+            }
+        }
+        try {
+            main_thread.join();
+        } catch (...) {
+            exit(255);
+        }
+        print_info(0, 1, shared.depth, shared.score, shared.pv);
+    }
+    add_state(STATE_RESULT_READY);
+    collect_result();
 }

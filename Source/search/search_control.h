@@ -14,6 +14,9 @@ extern uint64_t total_nodes;
 // Runs a search of the game position with state as the new search-state
 // word and returns once the result is ready (flag STATE_RESULT_READY set).
 void start_search(uint16_t state, bool threaded);
+// Makes worker block index on first use (-1 when memory cannot be had)
+// and copies the game's root position and records into it; 0 on success.
+int prepare_thread(int index);
 
 // Sleeps ms milliseconds; 0 only yields.
 void sleep_ms(int ms);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "../search/hash.h"
 #include "../search/search_control.h"
 #include "output.h"
 #include "settings.h"
@@ -96,7 +97,10 @@ void set_option(const char* name, const char* value) {
         text_value(name, s.config_file, sizeof s.config_file, value);
         read_config_file();
     }
-    if (is("Hash")) s.hash_mb = spin(name, value, 0, 65536);
+    if (is("Hash")) {
+        s.hash_mb = spin(name, value, 0, 65536);
+        if (!allocate_hash()) exit(255);
+    }
     if (is("Threads")) s.threads = int16_t(spin(name, value, 0, 512));
     if (is("MoveOverhead")) s.move_overhead = int16_t(spin(name, value, 0, 1000));
     if (is("Ponder")) s.ponder = int16_t(check(name, value));
@@ -115,7 +119,10 @@ void set_option(const char* name, const char* value) {
         s.log = uint8_t(check(name, value));
         if (s.log) open_log();
     }
-    if (is("Clear Hash")) engine_print("info string Hash table cleared");
+    if (is("Clear Hash")) {
+        clear_hash();
+        engine_print("info string Hash table cleared");
+    }
     if (is("SyzygyPath")) text_value(name, s.syzygy_path, sizeof s.syzygy_path, value);
     if (is("SyzygyProbeDepth6")) {
         int v = spin(name, value, -5, 100);

@@ -8,7 +8,12 @@
 #include "../position/attacks.h"
 #include "../position/kpk.h"
 #include "../position/zobrist.h"
+#include "../eval/params.h"
+#include "../search/hash.h"
+#include "../search/search_control.h"
+#include "../search/strength.h"
 #include "../search/thread.h"
+#include "../tools/bench.h"
 #include "game.h"
 #include "options.h"
 #include "output.h"
@@ -257,14 +262,35 @@ static const char* mode_switch(EngineMode mode) {
     }
 }
 
-// Measures the speed of a fixed 35000-node search to rate the engine for
-// UCI_Elo. The measurement needs the tree search; until it exists only the
-// position is set and the rating keeps its starting value.
+// Measures the speed of a fixed 35000-node search; the speed rates the
+// engine for UCI_Elo and scales the speed throttle.
 static void calibrate() {
+    EngineSettings& s = settings;
     set_game_position(calibration_fen);
+    clear_game_record();
+    int64_t nodes = s.max_nodes;
+    int16_t threads = s.threads;
+    float noise = s.noise;
+    uint8_t limit = s.limit_strength;
+    s.max_nodes = 35000;
+    s.threads = 1;
+    s.noise = 99999.0f;
+    s.limit_strength = 0;
+    start_search(STATE_FIXED, false);
+    store_state(0);
+    s.max_nodes = nodes;
+    s.threads = threads;
+    s.noise = noise;
+    s.limit_strength = limit;
+    calibration_nps = float(double(thread_table[0]->nodes) / (elapsed + 0.002) * 1.18);
+    float l = std::log(calibration_nps);
+    calibrated_elo = 850 + 250 * l - 5 * l * l;
+    engine_printf("info string et= %.3f, calibration nps= %0.0f, elo= %0.0f", double(elapsed), double(calibration_nps),
+                  double(calibrated_elo));
 }
 
 static void release_process() {
+    release_hash();
     close_log();
     free(game_block);
     game_block = nullptr;
@@ -288,10 +314,12 @@ int engine_main(int argc, char** argv) {
     if (settings.max_depth < 9 || settings.max_nodes <= 100000) settings.hash_mb = 2;
     else if (settings.max_nodes <= 200000 || settings.max_depth == 9) settings.hash_mb = 4;
     // The key numbers are made where the table is first allocated.
-    init_zobrist();
+    if (!allocate_hash()) return 1;
 
     if (settings.config_file[0]) read_config_file();
     if (settings.log) open_log();
+    register_params();
+    apply_param_text(builtin_param_text);
 
     switch (mode) {
         case MODE_ENGINE:
@@ -299,6 +327,10 @@ int engine_main(int argc, char** argv) {
             driver_loop();
             break;
         case MODE_MKCONFIG:
+            break;
+        case MODE_BENCH:
+        case MODE_PBENCH:
+            run_benchmark(mode == MODE_BENCH);
             break;
         default:
             printf("%s is not available yet\n", mode_switch(mode));

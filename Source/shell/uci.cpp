@@ -5,7 +5,9 @@
 #include "../position/makemove.h"
 #include "../position/movegen.h"
 #include "../position/notation.h"
+#include "../search/hash.h"
 #include "../search/search_control.h"
+#include "../search/search_tables.h"
 #include "console.h"
 #include "game.h"
 #include "input.h"
@@ -19,6 +21,10 @@ const char* const engine_author = "Rell Ostrand";
 constexpr int64_t NO_NODE_LIMIT = 1000000000000000LL;
 constexpr int WORD_SIZE = 255;
 constexpr int WORD_CHARS = 127;
+
+// The search limits the session started with, restored at every go.
+static int16_t session_max_depth = 80;
+static int64_t session_max_nodes = NO_NODE_LIMIT;
 
 static LineReader stdin_reader = {0, 0, false, false, {}};
 
@@ -58,6 +64,10 @@ static void go_command(const char* rest) {
     auto seconds = [&]() { return atof(word) / 1000.0; };
 
     s.moves_per_control = 0;
+    // Limits of an earlier go (depth, nodes) do not carry over to this one;
+    // those given on the command line stay.
+    s.max_depth = session_max_depth;
+    s.max_nodes = session_max_nodes;
     if (find("wtime")) s.time_left[WHITE] = float(seconds() < 0 ? 0 : seconds());
     if (find("btime")) s.time_left[BLACK] = float(seconds() < 0 ? 0 : seconds());
     if (find("winc") && side == WHITE) s.increment = float(seconds());
@@ -123,8 +133,7 @@ static void ucinewgame_command() {
     s.time_left[WHITE] = s.time_left[BLACK] = 60.0f;
     s.base_time = 60.0f;
     s.increment = 0;
-    // Clearing the table and the time-control memory join here once the
-    // table and the time management exist.
+    clear_hash();
 }
 
 // Finds the legal move of p that a coordinate text names (e2e4, e7e8q,
@@ -230,7 +239,11 @@ static void protocol_command(const char* line) {
         command_echo = 1;
         return;
     }
-    if (is("_show")) return;  // the search parameter tables print here once they exist
+    if (is("_show")) {
+        build_search_tables();
+        print_search_tables();
+        return;
+    }
     if (is("ponderhit")) {
         if (load_state() & STATE_PONDER) {
             clear_state_bits(STATE_PONDER);
@@ -341,6 +354,8 @@ static void report_result() {
 }
 
 void driver_loop() {
+    session_max_depth = settings.max_depth;
+    session_max_nodes = settings.max_nodes;
     set_game_position(start_fen);
     if (!settings.uci_mode) print_board(game_position());
     settings.quit_requested = 0;

@@ -18,7 +18,7 @@ static const std::vector<std::string> START_BOARD = {
 static std::vector<std::string> console(const std::vector<std::string>& input) {
     std::vector<std::string> out;
     EXPECT_EQ(run_engine({"-c", "-quiet"}, input, out), 0);
-    return out;
+    return without_startup(out);
 }
 
 static std::vector<std::string> slice(const std::vector<std::string>& v, size_t from, size_t n) {

@@ -159,3 +159,28 @@ int run_engine(const std::vector<std::string>& args, const std::vector<std::stri
     out = e.lines();
     return status;
 }
+
+bool is_startup_line(const std::string& line) {
+    return starts_with(line, "info string Hello from ") || starts_with(line, "info string allocated ") ||
+           line == "info string cleared hash table" || starts_with(line, "info string et= ");
+}
+
+std::vector<std::string> without_startup(const std::vector<std::string>& lines) {
+    std::vector<std::string> out;
+    for (auto& l : lines)
+        if (!is_startup_line(l)) out.push_back(l);
+    return out;
+}
+
+std::string without_startup(const std::string& text) {
+    std::string out, line;
+    for (char c : text) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        if (!is_startup_line(line)) out += line + "\n";
+        line.clear();
+    }
+    return out + line;
+}

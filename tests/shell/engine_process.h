@@ -27,6 +27,8 @@ public:
     std::optional<std::string> wait_for_prefix(const std::string& prefix, double seconds = 20);
     // The next line, or nothing.
     std::optional<std::string> next_line(double seconds = 20);
+    // Reads up to and including the calibration line that ends the start-up.
+    bool skip_startup(double seconds = 20) { return wait_for_prefix("info string et= ", seconds).has_value(); }
     // Every line read so far.
     const std::vector<std::string>& lines() const { return lines_; }
 
@@ -66,3 +68,10 @@ int run_engine(const std::vector<std::string>& args, const std::vector<std::stri
                std::vector<std::string>& out, const std::string& cwd = "");
 
 bool starts_with(const std::string& s, const std::string& prefix);
+
+// The lines an interactive start prints before it reads commands: the
+// greeting, the table allocation and the speed calibration.
+bool is_startup_line(const std::string& line);
+std::vector<std::string> without_startup(const std::vector<std::string>& lines);
+// A log or output text with those lines taken out.
+std::string without_startup(const std::string& text);

@@ -29,7 +29,7 @@ TEST(Log, SwitchLogsCommandsAndReplies) {
     std::ofstream(dir.file("vorn.log")) << "left from an earlier run\n";
     std::vector<std::string> out;
     EXPECT_EQ(run_engine({"-log"}, {"isready", "quit"}, out, dir.path()), 0);
-    EXPECT_EQ(read_file(dir.file("vorn.log")), "CMD: isready\nreadyok\nCMD: quit\n");
+    EXPECT_EQ(without_startup(read_file(dir.file("vorn.log"))), "CMD: isready\nreadyok\nCMD: quit\n");
 }
 
 TEST(Log, SecondLogTrueKeepsTheFile) {
@@ -40,7 +40,7 @@ TEST(Log, SecondLogTrueKeepsTheFile) {
                          out, dir.path()),
               0);
     // The second "true" neither truncates nor reopens; "false" only stops copying.
-    EXPECT_EQ(read_file(dir.file("vorn.log")),
+    EXPECT_EQ(without_startup(read_file(dir.file("vorn.log"))),
               "CMD: isready\nreadyok\nCMD: setoption name Log value true\ninfo string Log set to 1\n"
               "CMD: isready\nreadyok\nCMD: setoption name Log value false\ninfo string Log set to 0\n");
 }
@@ -52,14 +52,15 @@ TEST(Log, AnOldLogThatCannotBeDeletedIsReported) {
     std::ofstream(dir.file("vorn.log/inside")) << "x";
     std::vector<std::string> out;
     EXPECT_EQ(run_engine({"-log"}, {"isready", "quit"}, out, dir.path()), 0);
-    ASSERT_GE(out.size(), 3u);
-    EXPECT_EQ(out[1], "log file in use.");
-    EXPECT_EQ(out[2], "readyok");
+    out = without_startup(out);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[0], "log file in use.");
+    EXPECT_EQ(out[1], "readyok");
 }
 
 TEST(Log, DebugTurnsTheCommandEchoOn) {
     TempDir dir;
     std::vector<std::string> out;
     EXPECT_EQ(run_engine({"-log"}, {"debug on", "isready", "quit"}, out, dir.path()), 0);
-    EXPECT_EQ(read_file(dir.file("vorn.log")), "CMD: debug on\nCMD: isready\nreadyok\nCMD: quit\n");
+    EXPECT_EQ(without_startup(read_file(dir.file("vorn.log"))), "CMD: debug on\nCMD: isready\nreadyok\nCMD: quit\n");
 }

@@ -1,0 +1,387 @@
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include "../eval/evaluate.h"
+#include "../position/attacks.h"
+#include "../position/makemove.h"
+#include "../position/movegen.h"
+#include "../position/notation.h"
+#include "../position/see.h"
+#include "../shell/game.h"
+#include "../shell/settings.h"
+#include "hash.h"
+#include "picker.h"
+#include "search.h"
+#include "search_control.h"
+#include "strength.h"
+#include "time_control.h"
+
+SharedResult shared;
+
+namespace {
+
+constexpr int MAX_PV_LINES = 256;
+// Lines and scores of the main worker's multi-PV set, by PV index.
+Move pv_lines[MAX_PV_LINES][MAX_PLY + 2];
+int pv_scores[MAX_PV_LINES];
+
+constexpr int16_t losing_capture[8] = {0, 4, 12, 12, 16, 20, 20, 0};
+constexpr int16_t good_capture[8] = {0, 220, 230, 230, 240, 250, 250, 0};
+
+inline bool stopped() { return stop_search.load(std::memory_order_relaxed) != 0; }
+
+int effective_threads() { return settings.threads < 1 ? 1 : settings.threads; }
+
+void score_root_move(SearchThread& t, MoveEntry& e, Move table_move) {
+    const Position& p = t.pos;
+    if (e.move == table_move) {
+        e.score = 255;
+        return;
+    }
+    int mover = piece_type(e.piece), victim = piece_type(e.captured);
+    bool castling = (e.move & FLAG_MASK) && mover == KING;
+    if (!castling && mover == PAWN && move_to(e.move) == p.ep_square) victim = PAWN;
+    if (!castling && victim) {
+        if (see_move(p, p.side, move_from(e.move), move_to(e.move)) < -49) e.score = losing_capture[victim];
+        else e.score = int16_t(good_capture[victim] - mover);
+        return;
+    }
+    e.score = int16_t(quiet_score(t, t.plies[1], e));
+}
+
+// Root moves keep their order among equals: a stable sort, best first.
+void sort_moves(MoveEntry* from, MoveEntry* end) {
+    std::stable_sort(from, end, [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
+}
+
+uint16_t root_classify(const Position& p, const MoveEntry& e) {
+    uint16_t flags = 0;
+    int mover = piece_type(e.piece), to = move_to(e.move);
+    bool castling = (e.move & FLAG_MASK) && mover == KING;
+    bool capture = !castling && (e.captured || (mover == PAWN && to == p.ep_square));
+    if (capture) flags |= MOVE_CAPTURE;
+    if (gives_check(p, p.side, e)) flags |= MOVE_CHECK;
+    if (mover == PAWN) {
+        int rel = p.side == WHITE ? rank_of(to) : 7 - rank_of(to);
+        if (rel == 7) flags |= MOVE_PROMOTION;
+        else if (rel == 6) flags |= MOVE_TO_SEVENTH;
+        else if (rel == 5 && !capture) flags |= MOVE_TO_SIXTH;
+    }
+    return flags;
+}
+
+void record_line(SearchThread& t, Move m, const Move* child) {
+    t.pv[1] = m;
+    int i = 2;
+    for (; i <= MAX_PLY - 1 && child[i]; i++) t.pv[i] = child[i];
+    t.pv[i] = 0;
+}
+
+// Line text in coordinate notation. The moves are replayed on the thread's
+// own root position, which is back at the root whenever this runs; a move
+// that does not fit the position ends the text.
+int line_text(SearchThread& t, const Move* line, int max_moves, bool folded, char* out, int size) {
+    Position& p = t.pos;
+    int n = 0, len = 0;
+    out[0] = 0;
+    for (int i = 1; i <= MAX_PLY && line[i] && n < max_moves; i++) {
+        if (hash_move_problem(p, line[i])) break;
+        char text[16];
+        move_to_text(p, p.side, line[i], text);
+        if (len + 48 >= size) break;
+        if (folded && n > 0 && n % 8 == 0) len += snprintf(out + len, size - len, "\n%30s", "");
+        len += snprintf(out + len, size - len, n ? " %s" : "%s", text);
+        make_move(p, line[i]);
+        n++;
+    }
+    for (int i = 0; i < n; i++) unmake_move(p);
+    return n;
+}
+
+void publish_result_only(SearchThread& t, int depth, int score) {
+    shared.depth = depth;
+    shared.score = score;
+    shared.best = t.pv[1];
+    for (int i = 0; i < MAX_PLY + 2; i++) shared.pv[i] = t.pv[i];
+    if (depth < MAX_PLY + 2) {
+        shared.depth_score[depth] = int16_t(score);
+        shared.depth_move[depth] = t.pv[1];
+    }
+}
+
+}  // namespace
+
+Counters sum_counters() {
+    Counters c = {0, 0, 0, 0};
+    int n = effective_threads();
+    for (int i = 0; i < n; i++) {
+        SearchThread* t = thread_table[i];
+        if (!t || (i > 0 && t->iteration_depth <= 1)) continue;
+        c.nodes += t->nodes;
+        c.tb_hits += t->tb_hits;
+        c.probes += t->hash_probes;
+        c.hits += t->hash_hits;
+    }
+    return c;
+}
+
+void print_info(int index, int pv_index, int depth, int score, const Move* line) {
+    float now = read_clock(false);
+    Counters c = sum_counters();
+    bool stop = stopped();
+    if (!(stop || now >= settings.noise) || settings.noise == 99999.0f || depth <= 0 || !line[1]) return;
+    SearchThread& t = *thread_table[index];
+    double hashfull = 0;
+    if (depth > 6) {
+        update_hashfull();
+        hashfull = hashfull_fraction() * 1000.0;
+    }
+    double nodes = double(c.nodes);
+    double nps = now + 0.002 > 0.02 ? nodes / (now + 0.002) : 0;
+    char score_text[32];
+    if (score > 9899) snprintf(score_text, sizeof score_text, "mate %d", (10000 - score) / 2);
+    else if (score < -9899) snprintf(score_text, sizeof score_text, "mate -%d", (score + 10001) / 2);
+    else snprintf(score_text, sizeof score_text, "cp %d", score);
+    char multipv[24] = "";
+    if (settings.multipv > 1) snprintf(multipv, sizeof multipv, "multipv %d ", pv_index);
+    char moves[2048];
+    if (settings.uci_mode) {
+        line_text(t, line, 80, false, moves, sizeof moves);
+        engine_printf("info %s%sdepth %d seldepth %d score %s time %.0f nodes %.0f nps %.0f tbhits %.0f hashfull %.0f pv %s",
+                      multipv, "", depth, int(t.seldepth), score_text, double(now) * 1000.0, nodes, nps,
+                      double(c.tb_hits), hashfull, moves);
+    } else {
+        line_text(t, line, stop ? 32 : 8, true, moves, sizeof moves);
+        char lower = settings.multipv > 1 && pv_index > 1 ? '.' : ' ';
+        engine_printf("%02d] %02d%c %5.1f %7.0fK %5d  %s", index, depth, lower, double(now), nodes / 1000.0, score,
+                      moves);
+        if (settings.multipv > 1 && pv_index == settings.multipv) engine_print("");
+    }
+}
+
+void publish_best(SearchThread& t) {
+    if (t.best_move != shared.best) shared.change_depth = int(t.iteration_depth);
+    int depth = t.iteration_depth;
+    publish_result_only(t, depth, t.root_score);
+    if (depth > 1 && settings.multipv == 1) print_info(0, 1, depth, t.root_score, shared.pv);
+}
+
+void root_search(int index) {
+    if (index >= effective_threads()) return;
+    SearchThread& t = *thread_table[index];
+    const bool main = index == 0;
+    Position& p = t.pos;
+    const int side = p.side;
+
+    for (PlyEntry& pe : t.plies) memset(static_cast<void*>(&pe), 0, sizeof pe);
+    setup_move_lists(t);
+    init_history(t);
+    t.nodes = 0;
+    t.tb_hits = 0;
+    t.hash_probes = 0;
+    t.hash_hits = 0;
+    t.seldepth = 0;
+    t.iteration_depth = 0;
+    t.root_state = 0;
+    t.improvement_depth = 0;
+    t.best_move = 0;
+    t.ply = 1;
+    for (Move& m : t.pv) m = 0;
+
+    Bitboard checkers = attackers_of(p, p.king_sq[side], side ^ 1);
+    const int in_check = checkers != 0;
+    PlyEntry& root = t.plies[1];
+    root.in_check = int16_t(in_check);
+    root.check_sq = uint8_t(in_check ? lsb(checkers) : NO_SQ);
+    const int eval = evaluate(t, side, 1, in_check);
+    root.eval = int16_t(eval);
+    t.plies[0].eval = int16_t(-eval);
+    t.root_score = int16_t(eval);
+
+    const int max_depth = settings.max_depth > MAX_PLY - 1 ? MAX_PLY - 1 : settings.max_depth;
+    Move qline[MAX_PLY + 2] = {};
+    int qscore = eval;
+    if (main && !in_check) {
+        root.node_type = NODE_PV;
+        qscore = quiesce(p, side, 1, 0, -10001, 10001, NODE_PV, qline);
+    }
+
+    // Legal root moves, in the root ply's block of the move buffer.
+    MoveEntry* list = root.moves;
+    MoveEntry* end = gen_all(p);
+    LegalityInfo li = legality_info(p);
+    MoveEntry* keep = list;
+    for (MoveEntry* e = list; e < end; e++)
+        if (is_legal_fast(p, li, *e)) *keep++ = *e;
+    end = keep;
+    end->move = MOVE_END;
+    const int move_count = int(end - list);
+
+    if (main && move_count == 0) {
+        t.pv[1] = 0;
+        publish_result_only(t, 1, in_check ? -9999 : 0);
+        t.root_score = int16_t(in_check ? -9999 : 0);
+        stop_search.store(1, std::memory_order_relaxed);
+        return;
+    }
+    if (move_count == 0) return;
+
+    HashHit hit;
+    Move table_move = probe(p, hit) ? hit.move : 0;
+    for (MoveEntry* e = list; e < end; e++) score_root_move(t, *e, table_move);
+    sort_moves(list, end);
+    if (main) shared.single_reply = move_count == 1;
+
+    if (main && max_depth < 1) {
+        // A depth-0 search answers with the quiescence line; a quiet
+        // position (or one in check) still needs a move to report, so the
+        // best-ordered root move stands in.
+        if (!qline[1] || in_check) {
+            qline[1] = list[0].move;
+            qline[2] = 0;
+        }
+        record_line(t, qline[1], qline);
+        t.root_score = int16_t(in_check ? eval : qscore);
+        t.best_move = qline[1];
+        publish_result_only(t, 1, t.root_score);
+        stop_search.store(1, std::memory_order_relaxed);
+        return;
+    }
+
+    const int multipv = main ? (settings.multipv < 1 ? 1 : settings.multipv) : 1;
+    const bool has_material = p.bb[make_piece(side, PAWN)] &&
+                              (p.bb[side * 8] & ~p.bb[make_piece(side, PAWN)] & ~p.bb[make_piece(side, KING)]);
+    for (int k = 0; k < MAX_PV_LINES; k++) pv_scores[k] = SCORE_NONE;
+    if (main) {
+        // Something legal to answer with even if the first iteration is cut short.
+        t.pv[1] = list[0].move;
+        t.pv[2] = 0;
+        publish_result_only(t, 0, eval);
+        t.pv[1] = 0;
+    }
+    Move child[MAX_PLY + 2];
+    int N = 0;
+
+    for (;;) {
+        N++;
+        if (!main && N > 5 && settings.multipv == 1) {
+            if (index & 4) N++;
+            int md = shared.main_depth;
+            if (N < md) N = md;
+            if (N > md + 3) N = md + 3;
+            if (N > max_depth) N = max_depth;
+            if (N < 1) N = 1;
+        }
+        if (!main) {
+            for (MoveEntry* e = list + 1; e < end; e++) {
+                t.seed = t.seed * 1664525u + 1013904223u;
+                e->score = int16_t(e->score - int(t.seed % 15));
+            }
+        }
+        if (main) shared.main_depth = N;
+        t.iteration_depth = uint8_t(N);
+
+        for (int k = 0; k < multipv && list[k].move != MOVE_END; k++) {
+            int prev = k == 0 || pv_scores[k] == SCORE_NONE ? int(t.root_score) : pv_scores[k];
+            int delta = std::abs(prev) > 2047 ? 143 : std::abs(prev) / 16 + 15;
+            if (N < 7 && target_nps > 1500) delta += 70 - 10 * N;
+            int alpha = N <= 1 ? -10001 : prev - delta;
+            int beta = N <= 1 ? 10001 : prev + delta;
+            int best = SCORE_NONE;
+            MoveEntry* first = list + k;
+
+            for (int attempt = 0; attempt < 20; attempt++) {
+                if (alpha < -10001) alpha = -10001;
+                if (beta > 10001) beta = 10001;
+                root.node_type = NODE_PV;
+                root.depth = int16_t(N);
+                root.alpha = int16_t(alpha);
+                root.beta = int16_t(beta);
+                const int attempt_alpha = alpha;
+                int a = alpha;
+                best = SCORE_NONE;
+                int searched = 0;
+                MoveEntry* e = first;
+                for (; e->move != MOVE_END; e++) {
+                    pick_best(e);
+                    Move m = e->move;
+                    uint16_t flags = root_classify(p, *e);
+                    root.move_flags = flags;
+                    if (main && k == 0 && settings.uci_mode && e == first) {
+                        float now = read_clock(false);
+                        if (now > 3.5f && now > settings.noise) {
+                            Counters c = sum_counters();
+                            double nps = double(c.nodes) / (now + 0.002);
+                            update_hashfull();
+                            engine_printf("info depth %d time %.0f nodes %.0f nps %.0f hashfull %.0f", N,
+                                          double(now) * 1000.0, double(c.nodes), nps, hashfull_fraction() * 1000.0);
+                        }
+                    }
+                    int reduction = N > 4 && flags == 0 && searched >= 3 && has_material ? 1 : 0;
+                    e->score = int16_t(a - searched - 1);
+                    make_move(p, m);
+                    int score;
+                    if (e == first || N == 1) {
+                        score = -search(p, side ^ 1, 2, N - 1, -beta, -a, NODE_PV, child);
+                    } else {
+                        score = -search(p, side ^ 1, 2, N - reduction - 1, -a - 1, -a, NODE_CUT, child);
+                        if (score > a && !(score > beta && reduction == 0))
+                            score = -search(p, side ^ 1, 2, N - 1, -beta, -a, NODE_PV, child);
+                    }
+                    unmake_move(p);
+                    if (stopped()) break;
+                    searched++;
+                    if (score > a) e->score = int16_t(score);
+                    if (score > best) {
+                        best = score;
+                        if (k == 0) {
+                            t.root_score = int16_t(score);
+                            t.best_move = m;
+                            t.improvement_depth = uint8_t(N);
+                            record_line(t, m, child);
+                            if (main) publish_best(t);
+                        }
+                        if (main) {
+                            pv_lines[k][1] = m;
+                            int i = 2;
+                            for (; i <= MAX_PLY - 1 && child[i]; i++) pv_lines[k][i] = child[i];
+                            pv_lines[k][i] = 0;
+                        }
+                        if (score > a) a = score;
+                    }
+                    t.root_state = uint8_t(best <= attempt_alpha ? 1 : best >= beta ? 2 : 0);
+                    if (best >= beta) break;
+                }
+                if (!stopped()) {
+                    // Unsearched moves go last; the searched ones by their new scores.
+                    if (e->move != MOVE_END) e++;
+                    for (MoveEntry* u = e; u->move != MOVE_END; u++) u->score = SCORE_NONE;
+                    sort_moves(first, end);
+                }
+                if (stopped()) break;
+                if (best > attempt_alpha && best < beta) break;
+                if (best <= attempt_alpha) alpha = std::min(best, attempt_alpha - delta);
+                else beta = std::max(best, beta + delta);
+                delta += delta / 2;
+            }
+            if (stopped()) break;
+            pv_scores[k] = best;
+            if (main && multipv > 1) print_info(0, k + 1, N, best, pv_lines[k]);
+        }
+        t.root_state = 0;
+
+        search_lock.lock();
+        if (N < MAX_PLY + 2) shared.nodes_per_depth[N] += t.nodes;
+        search_lock.unlock();
+        if (main && !stopped()) {
+            shared.iteration_time = read_clock(false);
+            shared.iteration_depth = N;
+        }
+        int score = t.root_score;
+        if (stopped() || score >= 9999 - N || score < N - 9999 || N >= max_depth ||
+            N + t.history_depth > 883 || N + 1 > MAX_PLY - 1)
+            break;
+    }
+    if (main) stop_search.store(1, std::memory_order_relaxed);
+}
