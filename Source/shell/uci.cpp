@@ -26,6 +26,8 @@ constexpr int WORD_CHARS = 127;
 static int16_t session_max_depth = 80;
 static int64_t session_max_nodes = NO_NODE_LIMIT;
 
+uint8_t end_of_input_quits = 1;
+
 static LineReader stdin_reader = {0, 0, false, false, {}};
 
 void read_command() {
@@ -33,8 +35,8 @@ void read_command() {
     int r = poll_line(stdin_reader, line, sizeof line);
     if (r < 0) {
         // Nobody can send quit once the input is gone, so the end of input
-        // stands for it.
-        settings.quit_requested = 1;
+        // stands for it, except for the tools, which run without any.
+        if (end_of_input_quits) settings.quit_requested = 1;
         return;
     }
     if (r > 0) handle_line(line);

@@ -1,9 +1,13 @@
 // The command reader and the driver loop of the interactive engine.
 #pragma once
+#include <cstdint>
 
 // Polls standard input; acts on one whole line when one is waiting. End of
 // input counts as quit.
 void read_command();
+// 1 in the interactive engine; the tools clear it so that a closed input
+// does not stop their searches.
+extern uint8_t end_of_input_quits;
 // Acts on one input line, as read_command does with a line it has read.
 void handle_line(const char* line);
 // Runs searches for go commands and prints their results until quit.

@@ -40,6 +40,7 @@ void run_benchmark(bool threaded) {
         s.base_time = 999.0f;
     }
     s.noise = 99999.0f;
+    end_of_input_quits = 0;
     engine_printf("%s running benchmark using %d threads", engine_name, int(s.threads));
     double time_sum = 0.01, node_sum = 0, depth_sum = 0;
     for (int i = 0; i < 20; i++) {
@@ -55,5 +56,6 @@ void run_benchmark(bool threaded) {
     }
     engine_printf("total time= %0.2f seconds, nodes= %.0f, nps= %.0f", time_sum, node_sum, node_sum / time_sum);
     engine_printf("avg depth= %0.1f plies", depth_sum * 0.05);
+    end_of_input_quits = 1;
     s.quit_requested = 1;
 }
