@@ -22,9 +22,8 @@ SharedResult shared;
 namespace {
 
 constexpr int MAX_PV_LINES = 256;
-// Lines and scores of the main worker's multi-PV set, by PV index.
+// Lines of the main worker's multi-PV set, by PV index.
 Move pv_lines[MAX_PV_LINES][MAX_PLY + 2];
-int pv_scores[MAX_PV_LINES];
 
 constexpr int16_t losing_capture[8] = {0, 4, 12, 12, 16, 20, 20, 0};
 constexpr int16_t good_capture[8] = {0, 220, 230, 230, 240, 250, 250, 0};
@@ -252,6 +251,7 @@ void root_search(int index) {
     const int multipv = main ? (settings.multipv < 1 ? 1 : settings.multipv) : 1;
     const bool has_material = p.bb[make_piece(side, PAWN)] &&
                               (p.bb[side * 8] & ~p.bb[make_piece(side, PAWN)] & ~p.bb[make_piece(side, KING)]);
+    int pv_scores[MAX_PV_LINES];
     for (int k = 0; k < MAX_PV_LINES; k++) pv_scores[k] = SCORE_NONE;
     if (main) {
         // Something legal to answer with even if the first iteration is cut short.

@@ -33,18 +33,25 @@ double now_seconds() {
     return double(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
 
+// Blocks are made on the thread that starts the search, before any worker
+// runs, so that the workers only ever read the table of blocks.
+static SearchThread* allocate_block(int index) {
+    SearchThread* t = thread_table[index];
+    if (t) return t;
+    t = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
+    if (!t) return nullptr;
+    t->index = int16_t(index);
+    search_lock.lock();
+    t->seed = uint32_t(now_seconds() * 1e9) ^ uint32_t(index * 2654435761u);
+    thread_table[index] = t;
+    search_lock.unlock();
+    return t;
+}
+
 int prepare_thread(int index) {
     if (index < 0 || index >= MAX_THREADS) return -1;
-    SearchThread* t = thread_table[index];
-    if (!t) {
-        t = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
-        if (!t) return -1;
-        t->index = int16_t(index);
-        search_lock.lock();
-        t->seed = uint32_t(now_seconds() * 1e9) ^ uint32_t(index * 2654435761u);
-        thread_table[index] = t;
-        search_lock.unlock();
-    }
+    SearchThread* t = allocate_block(index);
+    if (!t) return -1;
     copy_root(*t, *game_block);
     t->index = int16_t(index);
     t->ply = 1;
@@ -67,7 +74,7 @@ void main_worker() {
 }
 
 void helper_worker(int index) {
-    if (prepare_thread(index) < 0) return;
+    if (!thread_table[index] || prepare_thread(index) < 0) return;
     root_search(index);
 }
 
@@ -90,6 +97,10 @@ void start_search(uint16_t state, bool threaded) {
 
     std::thread main_thread;
     if (threaded) {
+        if (!allocate_block(0)) exit(255);
+        // A block that cannot be had leaves its worker out of the search.
+        for (int i = 1; i < threads; i++)
+            if (!allocate_block(i)) threads = i;
         try {
             main_thread = std::thread(main_worker);
         } catch (...) {
