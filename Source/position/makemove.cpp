@@ -58,7 +58,7 @@ void make_move(Position& p, Move m) {
     p.touched |= bit(from) | bit(to);
     for (int i = 0; i < 4; i++)
         if (p.touched & p.castle_mask[i]) p.castle &= uint8_t(~(1 << i));
-    p.fifty++;
+    p.fifty += p.fifty < 255;  // a long shuffle from a FEN with a high counter must not wrap to 0
     p.side = uint8_t(them);
     if (old_ep != NO_SQ) p.key ^= zobrist[0][old_ep];
     if (p.castle != old_castle) p.key ^= zobrist[0][old_castle] ^ zobrist[0][p.castle];

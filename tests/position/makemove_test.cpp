@@ -139,6 +139,22 @@ TEST(MakeUnmake, RookLeavingLosesCastlingForGood) {
     EXPECT_EQ(b.fen(), "5rk1/r7/8/8/8/8/8/R3K2R w Q -");
 }
 
+TEST(MakeUnmake, TheHalfMoveClockStopsAtItsTop) {
+    TestBoard b("4k3/8/8/8/8/8/8/R3K3 w - - 254 200");
+    Position& p = b.pos();
+    make_move(p, make_move_value(sq("a1"), sq("a2")));
+    make_move(p, make_move_value(sq("e8"), sq("e7")));
+    EXPECT_EQ(p.fifty, 255);
+    make_move(p, make_move_value(sq("a2"), sq("a1")));
+    EXPECT_EQ(p.fifty, 255);
+    unmake_move(p);
+    EXPECT_EQ(p.fifty, 255);
+    unmake_move(p);
+    EXPECT_EQ(p.fifty, 255);
+    unmake_move(p);
+    EXPECT_EQ(p.fifty, 254);
+}
+
 TEST(MakeUnmake, PromotionsAndTheirUndo) {
     TestBoard b("1n2k3/P7/8/8/8/8/8/4K3 w - - 0 1");
     Position& p = b.pos();
