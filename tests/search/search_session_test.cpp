@@ -181,4 +181,79 @@ TEST(SearchSession, ASingleReplyEndsAfterDepthFive) {
     EXPECT_EQ(e.finish(), 0);
 }
 
+TEST(SearchSession, MovesToGoAndIncrementsShareTheClock) {
+    EngineProcess e;
+    ASSERT_TRUE(e.skip_startup());
+    e.send("position startpos moves e2e4");
+    auto t0 = std::chrono::steady_clock::now();
+    // One move to go: about half of the three seconds, never all of them.
+    e.send("go wtime 3000 btime 3000 movestogo 1");
+    std::string move = move_of(e.wait_for_prefix("bestmove ", 10));
+    EXPECT_TRUE(is_legal_text(START, {"e2e4"}, move)) << move;
+    EXPECT_LT(seconds_since(t0), 2.5);
+    t0 = std::chrono::steady_clock::now();
+    e.send("go wtime 500 btime 500 winc 200 binc 200");
+    move = move_of(e.wait_for_prefix("bestmove ", 10));
+    EXPECT_TRUE(is_legal_text(START, {"e2e4"}, move)) << move;
+    EXPECT_LT(seconds_since(t0), 0.7);
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(SearchSession, CastlingIsReadInBothNotations) {
+    const std::vector<std::string> before = {"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "g8f6"};
+    for (const char* castle : {"e1g1", "e1h1"}) {
+        EngineProcess e;
+        ASSERT_TRUE(e.skip_startup());
+        std::string line = "position startpos moves";
+        for (auto& m : before) line += " " + m;
+        e.send(line + " " + castle);
+        e.send("go depth 5");
+        std::string move = move_of(e.wait_for_prefix("bestmove ", 20));
+        auto played = before;
+        played.push_back("e1g1");
+        EXPECT_TRUE(is_legal_text(START, played, move)) << castle << ": " << move;
+        for (auto& l : e.lines()) EXPECT_EQ(l.find("illegal move"), std::string::npos) << l;
+        e.send("quit");
+        EXPECT_EQ(e.finish(), 0);
+    }
+}
+
+TEST(SearchSession, Chess960CastlingWithKingAndRookSwapping) {
+    // King f1 and rook g1: castling short swaps them, written king takes rook.
+    const std::string fen = "1r3kr1/pppppppp/8/8/8/8/PPPPPPPP/1R3KR1 w GBgb - 0 1";
+    EngineProcess e;
+    ASSERT_TRUE(e.skip_startup());
+    e.send("setoption name UCI_Chess960 value true");
+    e.send("position fen " + fen + " moves f1g1");
+    e.send("go depth 6");
+    std::string move = move_of(e.wait_for_prefix("bestmove ", 20));
+    EXPECT_TRUE(is_legal_text(fen, {"f1g1"}, move)) << move;
+    // After the castling White's king stands on g1 and the rook on f1: the
+    // rook moves on, the king cannot castle again.
+    e.send("position fen " + fen + " moves f1g1 a7a6 f1e1");
+    e.send("position fen " + fen + " moves f1g1 a7a6 g1f1");
+    e.send("isready");
+    ASSERT_TRUE(e.wait_for_prefix("readyok"));
+    std::vector<std::string> illegal;
+    for (auto& l : e.lines())
+        if (l.find("illegal move") != std::string::npos) illegal.push_back(l);
+    EXPECT_EQ(illegal, std::vector<std::string>{"info string illegal move g1f1"});
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(SearchSession, ARepeatedRootIsADrawWithoutSearch) {
+    EngineProcess e;
+    ASSERT_TRUE(e.skip_startup());
+    e.send("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8");
+    e.send("go depth 5");
+    EXPECT_TRUE(e.wait_for_prefix("info string Draw!", 10));
+    e.send("isready");
+    ASSERT_TRUE(e.wait_for_prefix("readyok"));
+    for (auto& l : e.lines()) EXPECT_FALSE(starts_with(l, "bestmove")) << l;
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
 }  // namespace

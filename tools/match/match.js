@@ -1,0 +1,250 @@
+#!/usr/bin/env node
+// A small match manager for two UCI engines. Every move an engine answers
+// is checked by chess.js before it is played; games end by the rules only
+// (mate, stalemate, fifty moves, threefold repetition, insufficient
+// material), by a time loss, an illegal or missing move, or a crash. The
+// colours alternate over a fixed set of openings and every game goes to a
+// PGN file.
+//
+//   node match.js --engine1 ../../build/vorn --engine2 /usr/games/glaurung \
+//        --games 100 --tc 10+0.1 --pgn games.pgn
+'use strict';
+const { spawn } = require('child_process');
+const fs = require('fs');
+const { Chess } = require('chess.js');
+
+// Short, well-known opening lines in coordinate notation.
+const OPENINGS = [
+  'e2e4 e7e5 g1f3 b8c6 f1b5 a7a6',
+  'e2e4 e7e5 g1f3 b8c6 f1c4 f8c5',
+  'e2e4 c7c5 g1f3 d7d6 d2d4 c5d4 f3d4 g8f6 b1c3 a7a6',
+  'e2e4 c7c5 g1f3 b8c6 d2d4 c5d4 f3d4',
+  'e2e4 c7c5 b1c3 b8c6 g2g3',
+  'e2e4 e7e6 d2d4 d7d5 b1c3 f8b4',
+  'e2e4 e7e6 d2d4 d7d5 e4e5 c7c5',
+  'e2e4 c7c6 d2d4 d7d5 e4e5 c8f5',
+  'e2e4 c7c6 d2d4 d7d5 b1c3 d5e4 c3e4',
+  'e2e4 d7d6 d2d4 g8f6 b1c3 g7g6',
+  'e2e4 g7g6 d2d4 f8g7 b1c3 d7d6',
+  'e2e4 d7d5 e4d5 d8d5 b1c3 d5a5',
+  'd2d4 d7d5 c2c4 e7e6 b1c3 g8f6 c1g5',
+  'd2d4 d7d5 c2c4 c7c6 g1f3 g8f6 b1c3',
+  'd2d4 d7d5 c2c4 d5c4 g1f3 g8f6 e2e3',
+  'd2d4 g8f6 c2c4 e7e6 b1c3 f8b4',
+  'd2d4 g8f6 c2c4 e7e6 g1f3 b7b6',
+  'd2d4 g8f6 c2c4 g7g6 b1c3 f8g7 e2e4 d7d6',
+  'd2d4 g8f6 c2c4 g7g6 b1c3 d7d5',
+  'd2d4 g8f6 c2c4 c7c5 d4d5 e7e6',
+  'd2d4 f7f5 g2g3 g8f6 f1g2',
+  'c2c4 e7e5 b1c3 g8f6 g1f3 b8c6',
+  'c2c4 c7c5 g1f3 g8f6 b1c3 b8c6',
+  'g1f3 d7d5 g2g3 g8f6 f1g2 c7c6',
+  'g1f3 g8f6 c2c4 e7e6 b1c3 d7d5',
+];
+
+function parseArgs(argv) {
+  const a = { games: 100, tc: '10+0.1', pgn: 'games.pgn', hash: 64, maxPlies: 600, engine1: '', engine2: '' };
+  for (let i = 2; i < argv.length; i++) {
+    const k = argv[i].replace(/^--/, '');
+    a[k] = argv[++i];
+  }
+  a.games = parseInt(a.games, 10);
+  const [base, inc] = String(a.tc).split('+');
+  a.baseMs = parseFloat(base) * 1000;
+  a.incMs = parseFloat(inc || '0') * 1000;
+  return a;
+}
+
+class Engine {
+  constructor(path) {
+    this.path = path;
+    this.name = path.split('/').pop();
+    this.lines = [];
+    this.waiters = [];
+    this.dead = false;
+    this.proc = spawn(path, [], { stdio: ['pipe', 'pipe', 'ignore'] });
+    let buf = '';
+    this.proc.stdout.on('data', (d) => {
+      buf += d.toString();
+      let n;
+      while ((n = buf.indexOf('\n')) >= 0) {
+        const line = buf.slice(0, n).replace(/\r$/, '');
+        buf = buf.slice(n + 1);
+        this.onLine(line);
+      }
+    });
+    this.proc.on('exit', () => {
+      this.dead = true;
+      for (const w of this.waiters) w.resolve(null);
+      this.waiters = [];
+    });
+    this.proc.stdin.on('error', () => { this.dead = true; });
+  }
+  onLine(line) {
+    if (line.startsWith('id name ')) this.name = line.slice(8).trim();
+    const w = this.waiters.find((x) => x.match(line));
+    if (w) {
+      this.waiters.splice(this.waiters.indexOf(w), 1);
+      clearTimeout(w.timer);
+      w.resolve(line);
+    }
+  }
+  send(text) {
+    if (!this.dead) this.proc.stdin.write(text + '\n');
+  }
+  // The first line that satisfies match, or null on timeout or exit.
+  waitFor(match, ms) {
+    if (this.dead) return Promise.resolve(null);
+    return new Promise((resolve) => {
+      const w = { match, resolve };
+      w.timer = setTimeout(() => {
+        this.waiters.splice(this.waiters.indexOf(w), 1);
+        resolve(null);
+      }, ms);
+      this.waiters.push(w);
+    });
+  }
+  async start(hash) {
+    this.send('uci');
+    if (!(await this.waitFor((l) => l === 'uciok', 10000))) return false;
+    this.send(`setoption name Hash value ${hash}`);
+    this.send('setoption name Threads value 1');
+    this.send('setoption name Ponder value false');
+    return this.ready();
+  }
+  async ready() {
+    this.send('isready');
+    return (await this.waitFor((l) => l === 'readyok', 10000)) !== null;
+  }
+  kill() {
+    try { this.send('quit'); } catch (e) { /* already gone */ }
+    setTimeout(() => { try { this.proc.kill('SIGKILL'); } catch (e) { /* gone */ } }, 500);
+  }
+}
+
+function pgnOf(headers, sanMoves) {
+  let out = '';
+  for (const [k, v] of Object.entries(headers)) out += `[${k} "${v}"]\n`;
+  out += '\n';
+  let line = '';
+  sanMoves.forEach((m, i) => {
+    const tok = (i % 2 === 0 ? `${i / 2 + 1}. ` : '') + m + ' ';
+    if (line.length + tok.length > 79) { out += line.trimEnd() + '\n'; line = ''; }
+    line += tok;
+  });
+  line += headers.Result;
+  return out + line + '\n\n';
+}
+
+async function playGame(args, white, black, opening, round, stats) {
+  const chess = new Chess();
+  const uciMoves = [];
+  const san = [];
+  for (const m of opening.split(' ')) {
+    const r = chess.move({ from: m.slice(0, 2), to: m.slice(2, 4), promotion: m[4] });
+    uciMoves.push(m);
+    san.push(r.san);
+  }
+  const engines = [white, black];
+  const clock = [args.baseMs, args.baseMs];
+  for (const e of engines) {
+    e.send('ucinewgame');
+    await e.ready();
+  }
+  let result = '*', termination = '';
+  while (true) {
+    if (chess.isCheckmate()) { result = chess.turn() === 'w' ? '0-1' : '1-0'; termination = 'checkmate'; break; }
+    if (chess.isStalemate()) { result = '1/2-1/2'; termination = 'stalemate'; break; }
+    if (chess.isInsufficientMaterial()) { result = '1/2-1/2'; termination = 'insufficient material'; break; }
+    if (chess.isThreefoldRepetition()) { result = '1/2-1/2'; termination = 'threefold repetition'; break; }
+    if (chess.isDrawByFiftyMoves()) { result = '1/2-1/2'; termination = 'fifty moves'; break; }
+    if (uciMoves.length >= args.maxPlies) { result = '1/2-1/2'; termination = 'length limit'; break; }
+    const side = chess.turn() === 'w' ? 0 : 1;
+    const e = engines[side];
+    const loses = side === 0 ? '0-1' : '1-0';
+    e.send('position startpos moves ' + uciMoves.join(' '));
+    const t0 = process.hrtime.bigint();
+    e.send(`go wtime ${Math.round(clock[0])} btime ${Math.round(clock[1])} winc ${args.incMs} binc ${args.incMs}`);
+    const line = await e.waitFor((l) => l.startsWith('bestmove'), clock[side] + 5000);
+    const spent = Number(process.hrtime.bigint() - t0) / 1e6;
+    if (line === null) {
+      result = loses;
+      termination = e.dead ? `${e.name} crashed` : `${e.name} sent no move`;
+      stats[e.dead ? 'crash' : 'nomove'][e.path]++;
+      break;
+    }
+    clock[side] -= spent;
+    if (clock[side] < 0) {
+      result = loses;
+      termination = `${e.name} lost on time`;
+      stats.time[e.path]++;
+      break;
+    }
+    clock[side] += args.incMs;
+    const text = line.split(/\s+/)[1] || '';
+    let r = null;
+    if (/^[a-h][1-8][a-h][1-8][qrbn]?$/.test(text)) {
+      try {
+        r = chess.move({ from: text.slice(0, 2), to: text.slice(2, 4), promotion: text[4] });
+      } catch (err) {
+        r = null;
+      }
+    }
+    if (!r) {
+      result = loses;
+      termination = `${e.name} played the illegal move ${text}`;
+      stats.illegal[e.path]++;
+      break;
+    }
+    uciMoves.push(text);
+    san.push(r.san);
+  }
+  const headers = {
+    Event: 'Vorn test match', Site: 'local', Date: new Date().toISOString().slice(0, 10).replace(/-/g, '.'),
+    Round: String(round), White: white.name, Black: black.name, Result: result,
+    TimeControl: `${args.baseMs / 1000}+${args.incMs / 1000}`, Termination: termination, Opening: opening,
+  };
+  return { result, termination, pgn: pgnOf(headers, san) };
+}
+
+async function main() {
+  const args = parseArgs(process.argv);
+  if (!args.engine1 || !args.engine2) {
+    console.error('usage: node match.js --engine1 PATH --engine2 PATH [--games N] [--tc 10+0.1] [--pgn FILE]');
+    process.exit(2);
+  }
+  const paths = [args.engine1, args.engine2];
+  const zero = () => ({ [paths[0]]: 0, [paths[1]]: 0 });
+  const stats = { time: zero(), illegal: zero(), crash: zero(), nomove: zero() };
+  const score = { win: 0, draw: 0, loss: 0 };
+  fs.writeFileSync(args.pgn, '');
+  let e = [new Engine(paths[0]), new Engine(paths[1])];
+  for (const x of e) if (!(await x.start(args.hash))) { console.error(`${x.path} did not start`); process.exit(1); }
+  for (let g = 0; g < args.games; g++) {
+    // Each opening twice, colours swapped; engine1 has White in even games.
+    const opening = OPENINGS[Math.floor(g / 2) % OPENINGS.length];
+    const firstWhite = g % 2 === 0;
+    const white = firstWhite ? e[0] : e[1], black = firstWhite ? e[1] : e[0];
+    const r = await playGame(args, white, black, opening, g + 1, stats);
+    fs.appendFileSync(args.pgn, r.pgn);
+    const engine1Won = (r.result === '1-0' && firstWhite) || (r.result === '0-1' && !firstWhite);
+    if (r.result === '1/2-1/2') score.draw++;
+    else if (engine1Won) score.win++;
+    else score.loss++;
+    console.log(`game ${g + 1}: ${white.name} - ${black.name} ${r.result} (${r.termination}); ` +
+                `${e[0].name}: +${score.win} =${score.draw} -${score.loss}`);
+    // A crashed or silent engine is started afresh for the next game.
+    for (let i = 0; i < 2; i++) {
+      if (e[i].dead || !(await e[i].ready())) {
+        e[i].kill();
+        e[i] = new Engine(paths[i]);
+        if (!(await e[i].start(args.hash))) { console.error(`${paths[i]} did not restart`); process.exit(1); }
+      }
+    }
+  }
+  for (const x of e) x.kill();
+  console.log(JSON.stringify({ engine1: paths[0], engine2: paths[1], score, timeLosses: stats.time,
+    illegalMoves: stats.illegal, crashes: stats.crash, noMove: stats.nomove }));
+}
+
+main();
