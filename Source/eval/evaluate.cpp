@@ -6,6 +6,7 @@
 #include "../shell/settings.h"
 #include "bitmasks.h"
 #include "hce.h"
+#include "network.h"
 
 int root_side = WHITE;
 uint32_t eval_seed = 0;
@@ -72,9 +73,7 @@ int king_pawn_score(const Position& p, int strong, int side) {
 
 // Static score of a position that no rule settles and the cache misses.
 int static_score(SearchThread& t) {
-    // The network goes here: when it is loaded and settings.use_nn is set,
-    // s = network_endgame_scale(t.pos, network_eval(t)). Until then the
-    // hand-crafted evaluation serves both settings.
+    if (settings.use_nn == 1 && network_loaded()) return network_endgame_scale(t.pos, network_eval(t));
     return clamp_eval(hce_eval(t));
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "../eval/network.h"
 #include "../search/hash.h"
 #include "../search/search_control.h"
 #include "output.h"
@@ -107,7 +108,10 @@ void set_option(const char* name, const char* value) {
     if (is("Contempt")) s.contempt = int16_t(spin(name, value, -150, 150));
     if (is("Selectivity")) s.selectivity = int16_t(spin(name, value, 0, 200));
     if (is("MultiPV")) s.multipv = uint8_t(spin(name, value, 1, 255));
-    if (is("NN_File")) text_value(name, s.nn_file, sizeof s.nn_file, value);
+    if (is("NN_File")) {
+        text_value(name, s.nn_file, sizeof s.nn_file, value);
+        load_network();
+    }
     if (is("Use_NN_eval")) s.use_nn = uint8_t(check(name, value));
     if (is("OwnBook")) s.own_book = uint8_t(check(name, value));
     if (is("OwnBook_File")) text_value(name, s.book_file, sizeof s.book_file, value);

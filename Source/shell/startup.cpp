@@ -8,6 +8,7 @@
 #include "../position/attacks.h"
 #include "../position/kpk.h"
 #include "../position/zobrist.h"
+#include "../eval/network.h"
 #include "../eval/params.h"
 #include "../search/hash.h"
 #include "../search/search_control.h"
@@ -320,6 +321,7 @@ int engine_main(int argc, char** argv) {
     if (settings.log) open_log();
     register_params();
     apply_param_text(builtin_param_text);
+    load_network();
 
     switch (mode) {
         case MODE_ENGINE:

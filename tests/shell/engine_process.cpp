@@ -162,7 +162,8 @@ int run_engine(const std::vector<std::string>& args, const std::vector<std::stri
 
 bool is_startup_line(const std::string& line) {
     return starts_with(line, "info string Hello from ") || starts_with(line, "info string allocated ") ||
-           line == "info string cleared hash table" || starts_with(line, "info string et= ");
+           line == "info string cleared hash table" || line == "info string loaded embedded network" ||
+           starts_with(line, "info string et= ");
 }
 
 std::vector<std::string> without_startup(const std::vector<std::string>& lines) {

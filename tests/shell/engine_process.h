@@ -70,7 +70,7 @@ int run_engine(const std::vector<std::string>& args, const std::vector<std::stri
 bool starts_with(const std::string& s, const std::string& prefix);
 
 // The lines an interactive start prints before it reads commands: the
-// greeting, the table allocation and the speed calibration.
+// greeting, the table allocation, the network and the speed calibration.
 bool is_startup_line(const std::string& line);
 std::vector<std::string> without_startup(const std::vector<std::string>& lines);
 // A log or output text with those lines taken out.

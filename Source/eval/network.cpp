@@ -1,0 +1,224 @@
+// Network inference: accumulators kept per thread and brought up to date
+// by comparing the piece bitboards with those of the last evaluation, then
+// the leaky activation, the optional material and hidden layers and the
+// output bucket's dot products.
+#include "network.h"
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include "../position/attacks.h"
+#include "../search/thread.h"
+#include "../shell/output.h"
+#include "network_kernels.h"
+
+namespace {
+
+// Feature offsets of the piece types (pawn .. king by type number).
+constexpr int piece_offset[8] = {0, 64, 128, 192, 256, 320, 0, 0};
+constexpr int MAX_CHANGED_SQUARES = 7;
+
+inline const int16_t* feature_row(int index) { return network.features + int64_t(index) * network.o; }
+
+int16_t* buffer(int n) {
+    if (n <= 0) return nullptr;
+    size_t bytes = (size_t(n) * 2 + 63) / 64 * 64;
+    auto* b = static_cast<int16_t*>(aligned_alloc(64, bytes));
+    if (b) memset(b, 0, bytes);
+    return b;
+}
+
+void release(NetworkState* s) {
+    if (!s) return;
+    free(s->white_acc);
+    free(s->black_acc);
+    free(s->white_act);
+    free(s->black_act);
+    free(s->material_act);
+    free(s->hidden_act);
+    free(s);
+}
+
+// The thread's state, made (or remade for a network of other sizes) on use.
+NetworkState* thread_state(SearchThread& t) {
+    auto* s = static_cast<NetworkState*>(t.eval.network);
+    const Network& n = network;
+    if (s && s->o == n.o && s->u == n.u && s->m == n.m && s->h == n.h) return s;
+    release(s);
+    t.eval.network = nullptr;
+    s = static_cast<NetworkState*>(calloc(1, sizeof(NetworkState)));
+    if (!s) return nullptr;
+    s->o = n.o;
+    s->u = n.u;
+    s->m = n.m;
+    s->h = n.h;
+    s->white_acc = buffer(n.o);
+    s->black_acc = buffer(n.u);
+    s->white_act = buffer(n.o);
+    s->black_act = buffer(n.u);
+    s->material_act = buffer(n.m);
+    s->hidden_act = buffer(n.h);
+    if (!s->white_acc || !s->black_acc || !s->white_act || !s->black_act || (n.m > 0 && !s->material_act) ||
+        (n.h > 0 && !s->hidden_act)) {
+        release(s);
+        return nullptr;
+    }
+    t.eval.network = s;
+    return s;
+}
+
+inline int white_index(const NetworkState& s, int colour, int type, int sq) {
+    return s.offset[0] + piece_offset[type] + (sq ^ s.orientation[0]) + (colour == WHITE ? 0 : 384);
+}
+inline int black_index(const NetworkState& s, int colour, int type, int sq) {
+    return s.offset[1] + piece_offset[type] + (sq ^ s.orientation[1]) + (colour == BLACK ? 0 : 384);
+}
+
+void refresh(NetworkState& s, const Position& p) {
+    memcpy(s.white_acc, network.white_bias, sizeof(int16_t) * size_t(s.o));
+    memcpy(s.black_acc, network.black_bias, sizeof(int16_t) * size_t(s.u));
+    for (int c = 0; c < 2; c++)
+        for (int type = PAWN; type <= KING; type++) {
+            Bitboard b = p.bb[make_piece(c, type)];
+            while (b) {
+                int sq = pop_lsb(b);
+                nn::add_row(s.white_acc, feature_row(white_index(s, c, type, sq)), s.o);
+                nn::add_row(s.black_acc, feature_row(black_index(s, c, type, sq)), s.u);
+            }
+        }
+}
+
+void update(NetworkState& s, const Position& p) {
+    for (int c = 0; c < 2; c++)
+        for (int type = PAWN; type <= KING; type++) {
+            Bitboard before = s.bb[c * 7 + type], now = p.bb[make_piece(c, type)];
+            Bitboard gone = before & ~now, come = now & ~before;
+            while (gone) {
+                int sq = pop_lsb(gone);
+                nn::sub_row(s.white_acc, feature_row(white_index(s, c, type, sq)), s.o);
+                nn::sub_row(s.black_acc, feature_row(black_index(s, c, type, sq)), s.u);
+            }
+            while (come) {
+                int sq = pop_lsb(come);
+                nn::add_row(s.white_acc, feature_row(white_index(s, c, type, sq)), s.o);
+                nn::add_row(s.black_acc, feature_row(black_index(s, c, type, sq)), s.u);
+            }
+        }
+}
+
+}  // namespace
+
+int network_material(int knights, int bishops, int rooks, int queens) {
+    int s = 3 * (knights + bishops) + 5 * rooks;
+    return s + queens * (s ? 10 : 6);
+}
+
+int network_output_bucket(const int16_t* header, int white_material, int black_material, int white_pawns,
+                          int black_pawns) {
+    switch (header[NN_BUCKET_SCHEME]) {
+        case 6: {
+            long x = std::lround((white_material + black_material) * 0.1);
+            return int(5 - (x < 0 ? 0 : x > 5 ? 5 : x));
+        }
+        case 8: {
+            long x = std::lround((white_material + black_material + white_pawns + black_pawns - 6) * 0.1);
+            return int(x < 0 ? 0 : x > 7 ? 7 : x);
+        }
+        default:
+            return 0;
+    }
+}
+
+int network_eval(SearchThread& t) {
+    NetworkState* sp = thread_state(t);
+    if (!sp) {
+        engine_print("error initializing NN!");
+        return -10001;
+    }
+    NetworkState& s = *sp;
+    const Network& n = network;
+    const Position& p = t.pos;
+    const int16_t* hd = n.header;
+
+    NetworkTrace& tr = s.trace;
+    for (int c = 0; c < 2; c++) {
+        for (int type = PAWN; type <= QUEEN; type++) tr.counts[c * 5 + type - 1] = piece_count(p, c, type);
+        tr.material[c] = network_material(tr.counts[c * 5 + 1], tr.counts[c * 5 + 2], tr.counts[c * 5 + 3],
+                                          tr.counts[c * 5 + 4]);
+    }
+    const int total = tr.material[WHITE] + tr.material[BLACK];
+    const int bucket = network_output_bucket(hd, tr.material[WHITE], tr.material[BLACK], tr.counts[0], tr.counts[5]);
+    tr.bucket = bucket;
+
+    // Files are mirrored so that the own king stands on files e-h; ranks
+    // are mirrored for Black.
+    int orientation[2] = {file_of(p.king_sq[WHITE]) < 4 ? 7 : 0, file_of(p.king_sq[BLACK]) < 4 ? 63 : 56};
+    int offset[2] = {0, 0};
+    if (hd[NN_INPUT_BUCKETS] > 1) {
+        if (hd[NN_VERSION] > 800) {
+            offset[0] = offset[1] = total <= 20 ? 768 : 0;
+        } else {
+            offset[0] = rank_of(p.king_sq[WHITE]) <= 2 ? 0 : 768;
+            offset[1] = rank_of(p.king_sq[BLACK]) >= 5 ? 0 : 768;
+        }
+    }
+
+    const Bitboard white_occ = p.bb[0], black_occ = p.bb[8];
+    bool incremental = s.valid && s.generation == n.generation && orientation[0] == s.orientation[0] &&
+                       orientation[1] == s.orientation[1] && offset[0] == s.offset[0] && offset[1] == s.offset[1] &&
+                       popcount(white_occ ^ s.bb[0]) <= MAX_CHANGED_SQUARES &&
+                       popcount(black_occ ^ s.bb[7]) <= MAX_CHANGED_SQUARES && t.eval.ply > 2;
+    s.orientation[0] = orientation[0];
+    s.orientation[1] = orientation[1];
+    s.offset[0] = offset[0];
+    s.offset[1] = offset[1];
+    if (incremental) update(s, p);
+    else refresh(s, p);
+    for (int c = 0; c < 2; c++) {
+        s.bb[c * 7] = p.bb[c * 8];
+        for (int type = PAWN; type <= KING; type++) s.bb[c * 7 + type] = p.bb[make_piece(c, type)];
+    }
+    s.ply = t.eval.ply;
+    s.generation = n.generation;
+    s.valid = true;
+
+    nn::activate(s.white_act, s.white_acc, s.o);
+    nn::activate(s.black_act, s.black_acc, s.u);
+
+    const int us = p.side, them = us ^ 1;
+    if (n.m > 0) {
+        int inputs[10];
+        for (int k = 0; k < 5; k++) {
+            inputs[k] = tr.counts[us * 5 + k];
+            inputs[5 + k] = tr.counts[them * 5 + k];
+        }
+        for (int j = 0; j < n.m; j++) {
+            int v = n.material_bias[j];
+            for (int k = 0; k < 10; k++) v += n.material_weights[j * 10 + k] * inputs[k];
+            s.material_act[j] = nn::leaky(int16_t(v));
+        }
+    }
+
+    const int16_t* own = us == WHITE ? s.white_act : s.black_act;
+    const int16_t* other = us == WHITE ? s.black_act : s.white_act;
+    uint32_t output;
+    if (n.h == 0) {
+        output = uint32_t(nn::dot(n.block_a + int64_t(bucket) * n.o, own, n.o)) +
+                 uint32_t(nn::dot(n.block_b + int64_t(bucket) * n.u, other, n.u));
+        if (n.m > 0) output += uint32_t(nn::dot(n.block_c + int64_t(bucket) * n.m, s.material_act, n.m));
+    } else {
+        for (int r = 0; r < n.h; r++) {
+            int64_t v = n.hidden_bias[r];
+            v += nn::dot(n.block_a + int64_t(r) * n.o, own, n.o) / 1024;
+            v += nn::dot(n.block_b + int64_t(r) * n.u, other, n.u) / 1024;
+            if (n.m > 0) v += nn::dot(n.block_c + int64_t(r) * n.m, s.material_act, n.m) / 1024;
+            v = v < -32000 ? -32000 : v > 32000 ? 32000 : v;
+            if (v < 0) v /= 64;
+            s.hidden_act[r] = int16_t(v);
+        }
+        output = uint32_t(nn::dot(n.final_weights + int64_t(bucket) * n.h, s.hidden_act, n.h));
+    }
+    const double y = double(int32_t(output)) / 1048576.0;
+    tr.raw = float(y);
+    long score = std::lround(y * hd[NN_OUTPUT_SCALE]);
+    return int(score < -3000 ? -3000 : score > 3000 ? 3000 : score);
+}

@@ -1,0 +1,77 @@
+// The network evaluation: the weight file, the built-in network, the
+// per-thread accumulators brought up to date by comparing bitboards, and
+// inference with 16-lane integer SIMD (or a scalar path with the same
+// results).
+#pragma once
+#include <cstdint>
+#include "../position/types.h"
+
+struct SearchThread;
+
+// Header fields, in file order.
+enum NetworkField {
+    NN_VERSION = 0,
+    NN_WEIGHT_DIVISOR = 1,
+    NN_OUTPUT_SCALE = 2,
+    NN_INPUT_BUCKETS = 3,
+    NN_BUCKET_SCHEME = 4,
+    NN_WHITE_ACC = 7,
+    NN_BLACK_ACC = 8,
+    NN_MATERIAL = 9,
+    NN_HIDDEN = 10,
+    NN_HEADER_FIELDS = 12,
+};
+
+struct Network {
+    int16_t header[NN_HEADER_FIELDS];
+    int64_t count;     // weights, computed from the header
+    int16_t* weights;  // one allocation holding every block
+    // Block starts inside weights.
+    const int16_t *features, *material_weights, *white_bias, *black_bias, *material_bias, *hidden_bias;
+    const int16_t *block_a, *block_b, *block_c, *final_weights;
+    int o, u, m, h, buckets, rows;
+    uint32_t generation;  // changes with every load, so stale accumulators are refreshed
+};
+
+extern Network network;
+
+// Everything the evaluation leaves for the trace.
+struct NetworkTrace {
+    float raw;  // output before scaling, in units of 2^20
+    int bucket;
+    int material[2];
+    int counts[10];  // white pawns..queens, then black
+};
+
+// Per-thread state, made on the thread's first network evaluation.
+struct NetworkState {
+    int o, u, m, h;  // sizes the buffers were made for
+    int16_t *white_acc, *black_acc;  // accumulators before activation
+    int16_t *white_act, *black_act, *material_act, *hidden_act;
+    Bitboard bb[14];  // per colour: occupancy, pawns .. king
+    int ply;
+    int orientation[2];
+    int offset[2];
+    uint32_t generation;
+    bool valid;
+    NetworkTrace trace;
+};
+
+// Loads the network named by settings.nn_file: "embedded", "new" or a
+// path. 1 on success; 0 when the file is refused (the previous network,
+// or the built-in one when there is none, stays in use).
+int load_network();
+// Score for the side to move in centipawns, -3000..3000 (-10001 when the
+// thread's buffers cannot be had).
+int network_eval(SearchThread& t);
+bool network_loaded();
+// Weight count the header implies, or -1 for a header no network can have.
+int64_t network_weight_count(const int16_t* header);
+// Writes a network in the file format (16-bit weights); 1 on success.
+int save_network(const char* path, const int16_t* header, const int16_t* weights, int64_t count);
+
+// Pieces of the position as the network sees them, exposed for the tests:
+// the output bucket and the input-bucket offsets and orientations.
+int network_output_bucket(const int16_t* header, int white_material, int black_material, int white_pawns,
+                          int black_pawns);
+int network_material(int knights, int bishops, int rooks, int queens);
