@@ -171,8 +171,13 @@ int network_eval(SearchThread& t) {
     s.orientation[1] = orientation[1];
     s.offset[0] = offset[0];
     s.offset[1] = offset[1];
-    if (incremental) update(s, p);
-    else refresh(s, p);
+    if (incremental) {
+        update(s, p);
+        s.updates++;
+    } else {
+        refresh(s, p);
+        s.refreshes++;
+    }
     for (int c = 0; c < 2; c++) {
         s.bb[c * 7] = p.bb[c * 8];
         for (int type = PAWN; type <= KING; type++) s.bb[c * 7 + type] = p.bb[make_piece(c, type)];

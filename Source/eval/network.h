@@ -54,6 +54,7 @@ struct NetworkState {
     int offset[2];
     uint32_t generation;
     bool valid;
+    uint64_t updates, refreshes;  // how the accumulators were made, for the tests and the trace
     NetworkTrace trace;
 };
 

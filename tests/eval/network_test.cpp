@@ -1,0 +1,262 @@
+// The network: the built-in file, buckets, the kernels against their
+// scalar twins, incremental updates against full refreshes, other layouts
+// and the refusal of damaged files.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+#include "../shell/engine_process.h"
+#include "../support/test_position.h"
+#include "eval/network.h"
+#include "eval/network_kernels.h"
+#include "shell/settings.h"
+
+namespace {
+
+void use_network(const char* name) {
+    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", name);
+    load_network();
+}
+
+struct NetworkTest : ::testing::Test {
+    void SetUp() override {
+        init_engine_tables();
+        set_default_settings();
+        settings.noise = 99999.0f;
+        use_network("embedded");
+        ASSERT_TRUE(network_loaded());
+    }
+};
+
+// Evaluates the board's position at the given ply in its own thread block.
+int eval_at(TestBoard& b, int ply) {
+    b.block->eval.ply = ply;
+    return network_eval(*b.block);
+}
+
+std::vector<int16_t> accumulators(TestBoard& b) {
+    auto* s = static_cast<NetworkState*>(b.block->eval.network);
+    std::vector<int16_t> v(s->white_acc, s->white_acc + s->o);
+    v.insert(v.end(), s->black_acc, s->black_acc + s->u);
+    return v;
+}
+
+// Plays random legal moves on one board, evaluating incrementally, and
+// compares every score and accumulator with a fresh board's full refresh.
+void compare_incremental_with_refresh(uint32_t seed, int games, int plies) {
+    std::mt19937 rng(seed);
+    for (int g = 0; g < games; g++) {
+        TestBoard walk(start_fen), fresh;
+        eval_at(walk, 1);
+        for (int ply = 0; ply < plies; ply++) {
+            auto moves = walk.legal_moves();
+            if (moves.empty()) break;
+            make_move(walk.pos(), moves[rng() % moves.size()]);
+            int incremental = eval_at(walk, 3 + ply);
+            char fen[128];
+            get_fen(walk.pos(), fen, 1);
+            ASSERT_TRUE(fresh.set(fen)) << fen;
+            int refreshed = eval_at(fresh, 1);
+            ASSERT_EQ(incremental, refreshed) << fen;
+            ASSERT_EQ(accumulators(walk), accumulators(fresh)) << fen;
+        }
+        // Most steps must really have gone the incremental way.
+        auto* s = static_cast<NetworkState*>(walk.block->eval.network);
+        EXPECT_GT(s->updates, s->refreshes);
+    }
+}
+
+std::vector<unsigned char> file_bytes(const std::vector<int16_t>& header, int64_t stored_count,
+                                      const std::vector<int16_t>& weights) {
+    std::vector<unsigned char> out;
+    for (int16_t h : header) {
+        out.push_back(uint8_t(h));
+        out.push_back(uint8_t(uint16_t(h) >> 8));
+    }
+    for (int i = 0; i < 4; i++) out.push_back(uint8_t(uint32_t(stored_count) >> (8 * i)));
+    for (int16_t w : weights) {
+        out.push_back(uint8_t(w));
+        out.push_back(uint8_t(uint16_t(w) >> 8));
+    }
+    return out;
+}
+
+void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+}
+
+// A small network with material and hidden layers, random weights.
+std::vector<unsigned char> small_network(uint32_t seed, int o, int m, int h, int buckets, int version = 805) {
+    std::vector<int16_t> header = {int16_t(version), 1024, 300, int16_t(buckets), 8, 0, 0,
+                                   int16_t(o), int16_t(o), int16_t(m), int16_t(h), 0};
+    int64_t n = network_weight_count(header.data());
+    std::mt19937 rng(seed);
+    std::vector<int16_t> w(static_cast<size_t>(n));
+    for (auto& x : w) x = int16_t(int(rng() % 512) - 256);
+    return file_bytes(header, n, w);
+}
+
+TEST_F(NetworkTest, BuiltInNetworkHasTheStandardLayout) {
+    const int16_t expect[12] = {805, 4096, 300, 2, 6, 0, 0, 1280, 1280, 0, 0, 0};
+    for (int i = 0; i < 12; i++) EXPECT_EQ(network.header[i], expect[i]) << i;
+    EXPECT_EQ(network.count, 1989120);
+    EXPECT_EQ(network_weight_count(network.header), 1989120);
+}
+
+TEST_F(NetworkTest, BucketsFollowTheMaterial) {
+    const int16_t six[12] = {805, 4096, 300, 2, 6, 0, 0, 1280, 1280, 0, 0, 0};
+    const int16_t eight[12] = {805, 4096, 300, 2, 8, 0, 0, 1280, 1280, 0, 0, 0};
+    const int full = network_material(2, 2, 2, 1);
+    EXPECT_EQ(full, 3 * 4 + 10 + 10);
+    EXPECT_EQ(network_material(0, 0, 0, 1), 6);  // a lone queen counts 6
+    EXPECT_EQ(network_output_bucket(six, full, full, 8, 8), 0);
+    EXPECT_EQ(network_output_bucket(six, 0, 0, 0, 0), 5);
+    EXPECT_EQ(network_output_bucket(six, 10, 4, 3, 3), 4);  // 1.4 rounds to 1
+    EXPECT_EQ(network_output_bucket(six, 15, 10, 0, 0), 2);  // 2.5 rounds away from zero
+    EXPECT_EQ(network_output_bucket(eight, full, full, 8, 8), 7);
+    EXPECT_EQ(network_output_bucket(eight, 0, 0, 1, 0), 0);
+    EXPECT_EQ(network_output_bucket(eight, 20, 15, 6, 4), 4);
+    const int16_t other[12] = {805, 4096, 300, 2, 3, 0, 0, 1280, 1280, 0, 0, 0};
+    EXPECT_EQ(network_output_bucket(other, 0, 0, 0, 0), 0);
+
+    TestBoard b(start_fen);
+    eval_at(b, 1);
+    auto* s = static_cast<NetworkState*>(b.block->eval.network);
+    EXPECT_EQ(s->trace.bucket, 0);
+    EXPECT_EQ(s->offset[0], 0);
+    EXPECT_EQ(s->orientation[0], 0);   // king on e1: files kept
+    EXPECT_EQ(s->orientation[1], 56);  // ranks mirrored for Black
+    b.set("4k3/8/8/8/8/8/8/3K4 w - - 0 1");
+    eval_at(b, 1);
+    EXPECT_EQ(s->trace.bucket, 5);
+    EXPECT_EQ(s->offset[0], 768);
+    EXPECT_EQ(s->orientation[0], 7);  // king on d1: files mirrored
+    b.set("r3k3/8/8/8/8/8/8/R3K2R w - - 0 1");  // 15 points of material
+    eval_at(b, 1);
+    EXPECT_EQ(s->offset[1], 768);
+}
+
+TEST(NetworkKernels, SimdAndScalarFormsAgree) {
+    std::mt19937 rng(7);
+    for (int n : {1, 15, 16, 17, 100, 1280}) {
+        std::vector<int16_t> a(n), r(n), x(n), y(n);
+        for (int i = 0; i < n; i++) {
+            // Values near the limits exercise saturation and the wrapping sums.
+            a[i] = int16_t(rng() % 3 ? int(rng() % 4000) - 2000 : (rng() % 2 ? 32767 - int(rng() % 50) : -32768));
+            r[i] = int16_t(rng() % 3 ? int(rng() % 4000) - 2000 : (rng() % 2 ? 32767 : -32768));
+        }
+        x = a;
+        y = a;
+        nn::add_row(x.data(), r.data(), n);
+        nn::add_row_scalar(y.data(), r.data(), 0, n);
+        EXPECT_EQ(x, y) << n;
+        nn::sub_row(x.data(), r.data(), n);
+        nn::sub_row_scalar(y.data(), r.data(), 0, n);
+        EXPECT_EQ(x, y) << n;
+        nn::activate(x.data(), a.data(), n);
+        nn::activate_scalar(y.data(), a.data(), 0, n);
+        EXPECT_EQ(x, y) << n;
+        EXPECT_EQ(nn::dot(a.data(), r.data(), n), int32_t(nn::dot_scalar(a.data(), r.data(), 0, n))) << n;
+    }
+    EXPECT_EQ(nn::leaky(-1), 0);
+    EXPECT_EQ(nn::leaky(-64), -1);
+    EXPECT_EQ(nn::leaky(-127), -1);
+    EXPECT_EQ(nn::leaky(-128), -2);
+    EXPECT_EQ(nn::leaky(500), 500);
+}
+
+TEST_F(NetworkTest, IncrementalUpdatesMatchRefreshesForTheBuiltInLayout) {
+    compare_incremental_with_refresh(11, 6, 120);
+}
+
+TEST_F(NetworkTest, OtherLayoutsLoadAndUpdateExactly) {
+    TempDir dir;
+    // Material and hidden layers, eight output buckets, the king-rank input buckets.
+    write_file(dir.file("small.nn"), small_network(3, 48, 6, 16, 2, 800));
+    use_network(dir.file("small.nn").c_str());
+    ASSERT_EQ(network.h, 16);
+    ASSERT_EQ(network.m, 6);
+    compare_incremental_with_refresh(5, 4, 100);
+    // Back to the built-in network: the thread buffers follow its sizes.
+    TestBoard b(start_fen);
+    write_file(dir.file("tiny.nn"), small_network(4, 16, 0, 0, 1));
+    use_network(dir.file("tiny.nn").c_str());
+    int tiny = eval_at(b, 1);
+    EXPECT_GE(tiny, -3000);
+    EXPECT_LE(tiny, 3000);
+    use_network("embedded");
+    eval_at(b, 1);
+    EXPECT_EQ(static_cast<NetworkState*>(b.block->eval.network)->o, 1280);
+}
+
+TEST_F(NetworkTest, DamagedFilesAreRefusedAndTheOldNetworkStays) {
+    TempDir dir;
+    auto good = small_network(9, 16, 0, 0, 1);
+    std::vector<std::vector<unsigned char>> bad;
+    bad.emplace_back(good.begin(), good.begin() + 10);   // inside the header
+    bad.emplace_back(good.begin(), good.begin() + 26);   // inside the count
+    bad.emplace_back(good.begin(), good.end() - 1);      // inside the weights
+    auto longer = good;
+    longer.push_back(0);
+    longer.push_back(0);
+    bad.push_back(longer);                               // more weights than the header says
+    std::vector<int16_t> negative = {805, 1024, 300, 1, 6, 0, 0, -16, -16, 0, 0, 0};
+    bad.push_back(file_bytes(negative, 0, {}));
+    std::vector<int16_t> huge = {805, 1024, 300, 60, 6, 0, 0, 30000, 30000, 0, 0, 0};
+    bad.push_back(file_bytes(huge, 0, {}));
+    std::vector<int16_t> unequal = {805, 1024, 300, 1, 6, 0, 0, 16, 32, 0, 0, 0};
+    bad.push_back(file_bytes(unequal, 0, std::vector<int16_t>(5000)));
+    std::vector<int16_t> no_divisor = {805, 0, 300, 1, 6, 0, 0, 16, 16, 0, 0, 0};
+    bad.push_back(file_bytes(no_divisor, 0, std::vector<int16_t>(size_t(network_weight_count(no_divisor.data())))));
+
+    TestBoard b(start_fen);
+    const int before = eval_at(b, 1);
+    const uint32_t generation = network.generation;
+    for (size_t i = 0; i < bad.size(); i++) {
+        write_file(dir.file("bad.nn"), bad[i]);
+        snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("bad.nn").c_str());
+        EXPECT_EQ(load_network(), 0) << "file " << i;
+        EXPECT_EQ(network.generation, generation) << "file " << i;
+        EXPECT_EQ(network.o, 1280) << "file " << i;
+    }
+    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("missing.nn").c_str());
+    EXPECT_EQ(load_network(), 0);
+    EXPECT_EQ(eval_at(b, 1), before);
+    write_file(dir.file("good.nn"), good);
+    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("good.nn").c_str());
+    EXPECT_EQ(load_network(), 1);
+    EXPECT_EQ(network.o, 16);
+}
+
+TEST_F(NetworkTest, EightBitWeightsAreScaledOnLoading) {
+    TempDir dir;
+    // Divisor 64: 8-bit weights, each multiplied by 16 on loading.
+    std::vector<int16_t> header = {805, 64, 300, 1, 6, 0, 0, 16, 16, 0, 0, 0};
+    int64_t n = network_weight_count(header.data());
+    std::vector<unsigned char> bytes = file_bytes(header, n, {});
+    for (int64_t i = 0; i < n; i++) bytes.push_back(uint8_t(int8_t(i % 7 - 3)));
+    write_file(dir.file("eight.nn"), bytes);
+    use_network(dir.file("eight.nn").c_str());
+    ASSERT_EQ(network.count, n);
+    for (int64_t i = 0; i < 50; i++) EXPECT_EQ(network.weights[i], (i % 7 - 3) * 16) << i;
+}
+
+TEST_F(NetworkTest, NewNetworksDiffer) {
+    use_network("new");
+    std::vector<int16_t> first(network.weights, network.weights + 1000);
+    for (int16_t w : first) {
+        EXPECT_GE(w, -256);
+        EXPECT_LE(w, 255);
+    }
+    // The seed comes from the clock; wait for it to move on.
+    clock_t start = clock();
+    while (clock() - start < CLOCKS_PER_SEC / 20) {
+    }
+    use_network("new");
+    std::vector<int16_t> second(network.weights, network.weights + 1000);
+    EXPECT_NE(first, second);
+}
+
+}  // namespace
