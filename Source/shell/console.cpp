@@ -5,6 +5,7 @@
 #include "../position/notation.h"
 #include "../position/perft.h"
 #include "../search/search_control.h"
+#include "../eval/eval_trace.h"
 #include "game.h"
 #include "output.h"
 #include "settings.h"
@@ -46,6 +47,30 @@ static void run_perft(int depth) {
     printf("visited %0.0f nodes in %0.3f seconds, nps= %0.0f\n", double(t.nodes), secs,
            double(t.nodes) / (secs + 0.001));
     fflush(stdout);
+}
+
+// Score of the last depth-0 search, shown by the evaluation report.
+static int console_qscore = 0;
+
+// The last move, the quiescence score and the term trace of the game position.
+static void evaluation_report() {
+    SearchThread& g = *game_block;
+    if (g.history_depth > 0) {
+        Move last = g.history[g.history_depth - 1].move;
+        char text[8];
+        snprintf(text, sizeof text, "%s%s", square_names[move_from(last)], square_names[move_to(last)]);
+        int moved_white = g.pos.side == BLACK;
+        engine_printf("last move was %d%s %s", (game_ply() + 1) / 2, moved_white ? "." : "...", text);
+    }
+    int16_t depth = settings.max_depth;
+    settings.max_depth = 0;
+    start_search(STATE_FIXED, false);
+    store_state(0);
+    settings.max_depth = depth;
+    console_qscore = best_score;
+    SearchThread& t = *thread_table[0];
+    copy_root(t, *game_block);
+    eval_trace(t, 1, console_qscore);
 }
 
 static void play_text(const char* word) {
@@ -98,6 +123,19 @@ void console_command(const char* line) {
     } else if (is("perft")) {
         long depth = strtol(words[1], nullptr, 10);
         run_perft(depth < 1 ? 1 : depth > 20 ? 20 : int(depth));
+    } else if (is("trace")) {
+        long level = strtol(words[1], nullptr, 10);
+        settings.trace_level = uint8_t(level < 0 ? 0 : level > 255 ? 255 : level);
+    } else if (is("ev")) {
+        evaluation_report();
+    } else if (is("ev2")) {
+        SearchThread& t = *thread_table[0];
+        copy_root(t, *game_block);
+        network_trace(t);
+    } else if (is("sp")) {
+        SearchThread& t = *thread_table[0];
+        copy_root(t, *game_block);
+        eval_trace(t, 2, console_qscore);
     } else if (is("move")) {
         play_text(words[1]);
     } else {

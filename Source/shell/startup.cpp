@@ -9,6 +9,7 @@
 #include "../position/kpk.h"
 #include "../position/zobrist.h"
 #include "../eval/network.h"
+#include "../eval/network_prune.h"
 #include "../eval/params.h"
 #include "../search/hash.h"
 #include "../search/search_control.h"
@@ -26,6 +27,8 @@ float calibration_nps = 0;
 // Until the speed is measured the rating scale tops out at the highest
 // UCI_Elo a user can ask for.
 float calibrated_elo = 3300;
+
+char prune_input[200] = "\\chess\\trainingdata\\bin\\2025_n6k.bin";
 
 static const char* const calibration_fen = "rnb1k2r/1pq1bppp/p2p1n2/4p3/4P3/2N1BN2/PPP1BPPP/R2QK2R w KQkq -";
 
@@ -198,7 +201,11 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
             text(s.bin_file, sizeof s.bin_file, arg());
             mode = MODE_BIN2PTB;
         }
-        if (is("-prune_nn")) mode = MODE_PRUNE_NN;
+        if (is("-prune_nn")) {
+            mode = MODE_PRUNE_NN;
+            // The training file has a fixed name; one given after the switch replaces it.
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(prune_input, sizeof prune_input, argv[++i]);
+        }
         if (is("-gencorrhist")) mode = MODE_GENCORRHIST;
         if (is("-filtertraindata")) {
             if (argc < 2) return 1;
@@ -329,6 +336,9 @@ int engine_main(int argc, char** argv) {
             driver_loop();
             break;
         case MODE_MKCONFIG:
+            break;
+        case MODE_PRUNE_NN:
+            prune_network(prune_input);
             break;
         case MODE_BENCH:
         case MODE_PBENCH:

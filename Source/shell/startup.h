@@ -4,6 +4,8 @@
 
 // Absolute directory of the executable, with forward slashes.
 extern char exe_dir[200];
+// Training positions the network pruning measures on.
+extern char prune_input[200];
 // Search speed measured at start and the rating it stands for.
 extern float calibration_nps;
 extern float calibrated_elo;
