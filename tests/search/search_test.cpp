@@ -29,6 +29,7 @@ protected:
         apply_param_text(builtin_param_text);
         settings.hash_mb = 8;
         settings.noise = 99999.0f;  // no info lines
+        settings.use_nn = 0;        // the hand-crafted evaluation, whatever network other tests loaded
         ASSERT_EQ(allocate_hash(), 1);
     }
 
