@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include "../book/book_build.h"
 #include "../position/attacks.h"
 #include "../position/kpk.h"
 #include "../position/zobrist.h"
@@ -331,6 +332,9 @@ int engine_main(int argc, char** argv) {
         case MODE_BENCH:
         case MODE_PBENCH:
             run_benchmark(mode == MODE_BENCH);
+            break;
+        case MODE_MKBOOK:
+            build_book();
             break;
         default:
             printf("%s is not available yet\n", mode_switch(mode));
