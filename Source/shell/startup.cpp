@@ -15,6 +15,7 @@
 #include "../search/strength.h"
 #include "../search/thread.h"
 #include "../tools/bench.h"
+#include "../tools/pgn_tools.h"
 #include "game.h"
 #include "options.h"
 #include "output.h"
@@ -335,6 +336,9 @@ int engine_main(int argc, char** argv) {
             break;
         case MODE_MKBOOK:
             build_book();
+            break;
+        case MODE_SCAN_PGN:
+            scan_pgn();
             break;
         default:
             printf("%s is not available yet\n", mode_switch(mode));
