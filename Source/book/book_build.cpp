@@ -39,7 +39,8 @@ struct Builder {
     GameResult result;
     int plies;
     int comment_depth, variation_depth;
-    bool fen_in_tags;  // a FEN tag among the tags read since the last move text
+    bool in_tags;      // the last line that was not blank was a tag line
+    bool fen_in_tags;  // a FEN tag among the tags of the game being read
     bool out_of_memory;
     BookBuildTotals totals;
 };
@@ -180,6 +181,15 @@ bool read_move_text(Builder& b, const char* line) {
 }
 
 void read_line(Builder& b, const char* line) {
+    if (line[0] == '[' && b.comment_depth == 0) {
+        // The first tag after move text opens the next game's tags: until its
+        // Result tag comes, its moves belong to no usable game.
+        if (!b.in_tags) {
+            b.in_tags = true;
+            b.fen_in_tags = false;
+            b.result = UNUSABLE;
+        }
+    }
     if (strstr(line, "[Result ")) {
         start_game(b, line);
         return;
@@ -190,12 +200,11 @@ void read_line(Builder& b, const char* line) {
         b.fen_in_tags = true;
         return;
     }
-    if (line[0] == '[') return;
-    if (line[0] == ';') return;
+    if (line[0] == '[' || line[0] == ';') return;
     const char* s = line;
     while (*s == ' ' || *s == '\t' || *s == '\r' || *s == '\n') s++;
     if (!*s) return;
-    b.fen_in_tags = false;
+    b.in_tags = false;
     if (b.result == UNUSABLE) return;
     if (!read_move_text(b, line)) b.out_of_memory = true;
 }
