@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include "../book/book_build.h"
 #include "../position/attacks.h"
 #include "../position/kpk.h"
 #include "../position/zobrist.h"
@@ -16,6 +17,7 @@
 #include "../search/strength.h"
 #include "../search/thread.h"
 #include "../tools/bench.h"
+#include "../tools/pgn_tools.h"
 #include "game.h"
 #include "options.h"
 #include "output.h"
@@ -343,6 +345,12 @@ int engine_main(int argc, char** argv) {
         case MODE_BENCH:
         case MODE_PBENCH:
             run_benchmark(mode == MODE_BENCH);
+            break;
+        case MODE_MKBOOK:
+            build_book();
+            break;
+        case MODE_SCAN_PGN:
+            scan_pgn();
             break;
         default:
             printf("%s is not available yet\n", mode_switch(mode));

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "../book/book_probe.h"
 #include "../position/makemove.h"
 #include "../position/movegen.h"
 #include "../position/notation.h"
@@ -286,6 +287,32 @@ void handle_line(const char* text) {
     else console_command(line);
 }
 
+struct MoveText {
+    char text[16];
+};
+static MoveText move_text(const Position& p, Move m) {
+    MoveText t;
+    move_to_text(p, p.side, m, t.text);
+    return t;
+}
+
+// A move from the first book while the game is short enough for it, else
+// from the second; 0 without one, or when the move would run into a draw
+// by the fifty-move rule or repetition.
+static Move try_books(Position& p) {
+    const EngineSettings& s = settings;
+    int ply = game_ply();
+    if (!s.own_book || ply > 79) return 0;
+    Move m = 0;
+    if (ply < s.book_depth) m = book_probe(p, s.book_file);
+    if (!m && ply < s.book2_depth) m = book_probe(p, s.book2_file);
+    if (!m) return 0;
+    make_move(p, m);
+    bool drawn = is_draw(p, 0, 0);
+    unmake_move(p);
+    return drawn ? 0 : m;
+}
+
 static void start_go(uint16_t state) {
     Position& p = game_position();
     if (is_draw(p, 0, 0)) {
@@ -298,7 +325,20 @@ static void start_go(uint16_t state) {
     depth_reached = 0;
     best_score = 0;
     uint16_t mode = state == STATE_GO_WAITING ? STATE_NORMAL : STATE_PONDER;
-    // The opening books are tried here once they exist.
+    if (mode == STATE_NORMAL) {
+        Move m = try_books(p);
+        if (m) {
+            engine_printf("%s book move is %s", settings.uci_mode ? "info string" : "", move_text(p, m).text);
+            best_score = 0;
+            // No search ran: nothing of the last one's time may be charged to the clock.
+            elapsed = 0;
+            total_nodes = 0;
+            stop_search.store(1, std::memory_order_relaxed);
+            book_move = best_move = m;
+            add_state(STATE_RESULT_READY);
+            return;
+        }
+    }
     start_search(mode, true);
     // A pondering search that ended on its own keeps its result until the
     // front end says whether its guess was right.
