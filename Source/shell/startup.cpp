@@ -9,6 +9,8 @@
 #include "../position/kpk.h"
 #include "../position/zobrist.h"
 #include "../eval/params.h"
+#include "../pyrrhic/tablebase.h"
+#include "../pyrrhic/tbprobe.h"
 #include "../search/hash.h"
 #include "../search/search_control.h"
 #include "../search/strength.h"
@@ -291,6 +293,7 @@ static void calibrate() {
 
 static void release_process() {
     release_hash();
+    tb_free();
     close_log();
     free(game_block);
     game_block = nullptr;
@@ -320,6 +323,7 @@ int engine_main(int argc, char** argv) {
     if (settings.log) open_log();
     register_params();
     apply_param_text(builtin_param_text);
+    if (strlen(settings.syzygy_path) > 1) tb_setup();
 
     switch (mode) {
         case MODE_ENGINE:
