@@ -11,6 +11,8 @@ namespace {
 class TablebaseDtz : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { use_shared_tables(); }
+    // Other suites search without tablebases.
+    static void TearDownTestSuite() { tb_free(); }
 };
 
 bool zeroing(const Position& p, Move m) {

@@ -6,7 +6,6 @@
 
 void use_shared_tables() {
     init_engine_tables();
-    static std::string last;
     tb_init(syzygy_dir().c_str());
 }
 

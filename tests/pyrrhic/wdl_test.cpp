@@ -12,6 +12,8 @@ namespace {
 class TablebaseWdl : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { use_shared_tables(); }
+    // Other suites search without tablebases.
+    static void TearDownTestSuite() { tb_free(); }
 };
 
 // Best value over the moves, from the values the tables give one ply on.
