@@ -8,6 +8,7 @@
 #include "../position/movegen.h"
 #include "../position/notation.h"
 #include "../position/see.h"
+#include "../pyrrhic/tablebase.h"
 #include "../shell/game.h"
 #include "../shell/settings.h"
 #include "hash.h"
@@ -168,12 +169,15 @@ void publish_best(SearchThread& t) {
 
 void root_search(int index) {
     if (index >= effective_threads()) return;
+    // A tablebase root is searched by the main worker alone.
+    if (index > 0 && shared.root_tb_result >= 0) return;
     SearchThread& t = *thread_table[index];
     const bool main = index == 0;
     Position& p = t.pos;
     const int side = p.side;
 
     for (PlyEntry& pe : t.plies) memset(static_cast<void*>(&pe), 0, sizeof pe);
+    t.plies[0].tb_result = t.plies[1].tb_result = -1;
     setup_move_lists(t);
     init_history(t);
     t.nodes = 0;
@@ -246,6 +250,25 @@ void root_search(int index) {
         publish_result_only(t, 1, t.root_score);
         stop_search.store(1, std::memory_order_relaxed);
         return;
+    }
+
+    if (main) {
+        // Tablebase root: keep the moves that keep the result; late in the
+        // fifty-move cycle play the DTZ move without searching.
+        const int r = tb_filter_root(p, list, end, settings.noise != 99999.0f);
+        shared.root_tb_result = r;
+        root.tb_result = r;
+        Move tb_move;
+        int tb_score;
+        if (r >= 0 && tb_root_move(p, list, end, tb_move, tb_score)) {
+            t.pv[1] = tb_move;
+            t.pv[2] = 0;
+            t.best_move = tb_move;
+            t.root_score = int16_t(tb_score);
+            publish_result_only(t, 99, tb_score);
+            stop_search.store(1, std::memory_order_relaxed);
+            return;
+        }
     }
 
     const int multipv = main ? (settings.multipv < 1 ? 1 : settings.multipv) : 1;

@@ -5,6 +5,7 @@
 #include "../position/movegen.h"
 #include "../position/notation.h"
 #include "../position/see.h"
+#include "../pyrrhic/tablebase.h"
 #include "../shell/settings.h"
 #include "hash.h"
 #include "picker.h"
@@ -242,7 +243,23 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
         if (hit.eval != SCORE_NONE) eval = hit.eval;
     }
 
-    // The tablebase probe joins here once the tablebases exist.
+    const int parent_tb = t.plies[ply - 1].tb_result;
+    if (parent_tb >= 0 || p.fifty == 0) {
+        int r = probe_tb_wdl(p, parent_tb >= 0 ? 256 : depth);
+        pe.tb_result = r;
+        if (r >= 0) {
+            t.tb_hits++;
+            if (parent_tb >= 0 && r > 4 - parent_tb) return beta;
+            if (r == 4 && beta < 3000) return beta;
+            if (r == 0 && alpha >= -2999) return alpha;
+            if (eval == SCORE_NONE) {
+                eval = evaluate(t, side, ply, in_check);
+                if (r == 0) eval -= 3500;
+                else if (r == 4) eval += 3500;
+                else if (r == 2) eval /= 4;
+            }
+        }
+    }
 
     if (eval == SCORE_NONE) eval = evaluate(t, side, ply, in_check);
     pe.eval = int16_t(eval);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include "../eval/network.h"
 #include "../search/hash.h"
+#include "../pyrrhic/tablebase.h"
 #include "../search/search_control.h"
 #include "output.h"
 #include "settings.h"
@@ -127,11 +128,14 @@ void set_option(const char* name, const char* value) {
         clear_hash();
         engine_print("info string Hash table cleared");
     }
-    if (is("SyzygyPath")) text_value(name, s.syzygy_path, sizeof s.syzygy_path, value);
+    if (is("SyzygyPath")) {
+        text_value(name, s.syzygy_path, sizeof s.syzygy_path, value);
+        tb_setup();
+    }
     if (is("SyzygyProbeDepth6")) {
         int v = spin(name, value, -5, 100);
-        s.tb_probe_depth6 = uint8_t(v);
-        s.tb_probe_depth7 = uint8_t(v > 7 ? v : 7);
+        s.tb_probe_depth6 = int8_t(v);
+        s.tb_probe_depth7 = int8_t(v > 7 ? v : 7);
     }
     if (is("UCI_LimitStrength")) s.limit_strength = uint8_t(check(name, value));
     if (is("UCI_Elo")) s.elo = int16_t(spin(name, value, 1500, 3300));

@@ -44,8 +44,8 @@ struct EngineSettings {
     char book_file[144];
     char book2_file[144];
     char syzygy_path[144];
-    uint8_t tb_probe_depth6;
-    uint8_t tb_probe_depth7;
+    int8_t tb_probe_depth6;
+    int8_t tb_probe_depth7;
     char epd_in[140];
     char pgn_in[140];
     char epd_out[140];

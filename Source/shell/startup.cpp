@@ -12,6 +12,8 @@
 #include "../eval/network.h"
 #include "../eval/network_prune.h"
 #include "../eval/params.h"
+#include "../pyrrhic/tablebase.h"
+#include "../pyrrhic/tbprobe.h"
 #include "../search/hash.h"
 #include "../search/search_control.h"
 #include "../search/strength.h"
@@ -301,6 +303,7 @@ static void calibrate() {
 
 static void release_process() {
     release_hash();
+    tb_free();
     close_log();
     free(game_block);
     game_block = nullptr;
@@ -331,6 +334,7 @@ int engine_main(int argc, char** argv) {
     register_params();
     apply_param_text(builtin_param_text);
     load_network();
+    if (strlen(settings.syzygy_path) > 1) tb_setup();
 
     switch (mode) {
         case MODE_ENGINE:

@@ -55,7 +55,11 @@ TEST(SetOption, TextsButtonsAndTheOpponent) {
     EngineProcess e;
     EXPECT_EQ(one(e, "setoption name OwnBook_File value my book.bin"),
               "info string OwnBook_File set to 'my book.bin'");
-    EXPECT_EQ(one(e, "setoption name SyzygyPath value /tb/a:/tb/b"), "info string SyzygyPath set to '/tb/a:/tb/b'");
+    // Setting the path rescans it and reports what it found.
+    auto tb = reply_to(e, "setoption name SyzygyPath value /tb/a:/tb/b");
+    ASSERT_EQ(tb.size(), 2u);
+    EXPECT_EQ(tb[0], "info string SyzygyPath set to '/tb/a:/tb/b'");
+    EXPECT_EQ(tb[1], "info string Found 0 WDL, 0 DTM and 0 DTZ tablebase files. Largest 0-men");
     EXPECT_EQ(one(e, "setoption name Clear Hash"), "info string Hash table cleared");
     EXPECT_EQ(one(e, "setoption name UCI_Opponent value GM 2800 human Magnus Carlsen"),
               "info string opponent_elo set to 2800");

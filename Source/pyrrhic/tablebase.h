@@ -1,0 +1,29 @@
+// The engine's use of the tablebases: the bridge from Position to the
+// probing code, the rules for when the search may probe, and the root
+// handling (narrowing the root moves, or playing the DTZ move at once).
+#pragma once
+#include "../position/position.h"
+#include "tbchess.h"
+
+// Rescans the tablebase directories of the SyzygyPath setting.
+void tb_setup();
+
+// Probe position of p; the half-move clock is given separately because the
+// search probes with 0 and the root ranking with the real clock.
+TbPosition tb_position(const Position& p, int rule50);
+
+// WDL + 2 for the side to move (0 loss, 1 loss saved by the fifty-move
+// rule, 2 draw, 3 win spoilt by it, 4 win), or -1: castling rights left,
+// more men than any table, below the depth limits of 6 and 7 men, or no
+// table result.
+int probe_tb_wdl(const Position& p, int depth);
+
+// Root filtering: the root's result r (or -1); every root move that gives
+// up r is taken out of [list, end) (the rest keep their order and end moves
+// back). Prints the "TB result" line when print is set.
+int tb_filter_root(Position& p, MoveEntry* list, MoveEntry*& end, bool print);
+
+// Late in the fifty-move cycle: the DTZ-best move, if the position is in
+// the tables and the move is one of the root moves; score 9800, 0 or -9800.
+// Returns 1 when a move was chosen.
+int tb_root_move(const Position& p, const MoveEntry* list, const MoveEntry* end, Move& move, int& score);
