@@ -243,6 +243,24 @@ TEST_F(NetworkTest, EightBitWeightsAreScaledOnLoading) {
     for (int64_t i = 0; i < 50; i++) EXPECT_EQ(network.weights[i], (i % 7 - 3) * 16) << i;
 }
 
+TEST_F(NetworkTest, ScoresBeyondTheLimitAreClamped) {
+    TempDir dir;
+    // Large biases and output weights: 16 x 1000 x 1000 / 2^20 x 300 is
+    // about 4600 centipawns for the side to move.
+    std::vector<int16_t> header = {805, 1024, 300, 1, 0, 0, 0, 16, 16, 0, 0, 0};
+    int64_t n = network_weight_count(header.data());
+    std::vector<int16_t> w(static_cast<size_t>(n), 0);
+    const size_t biases = 768 * 16;
+    for (size_t i = biases; i < biases + 32; i++) w[i] = 1000;
+    for (size_t i = biases + 32; i < biases + 32 + 8 * 16; i++) w[i] = 1000;  // block A; block B stays 0
+    write_file(dir.file("loud.nn"), file_bytes(header, n, w));
+    use_network(dir.file("loud.nn").c_str());
+    TestBoard b(start_fen);
+    EXPECT_EQ(eval_at(b, 1), 3000);
+    auto* s = static_cast<NetworkState*>(b.block->eval.network);
+    EXPECT_GT(s->trace.raw * 300, 3000);
+}
+
 TEST_F(NetworkTest, NewNetworksDiffer) {
     use_network("new");
     std::vector<int16_t> first(network.weights, network.weights + 1000);
