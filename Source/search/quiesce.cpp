@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int exchange_value[8] = {0, 1, 3, 3, 5, 10, 99, 0};
 // Pieces the opponent needs to keep the game going: minors 1, rooks and queens 2.
 constexpr int material_weight[8] = {0, 0, 1, 1, 2, 2, 0, 0};
 

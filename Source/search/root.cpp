@@ -55,22 +55,6 @@ void sort_moves(MoveEntry* from, MoveEntry* end) {
     std::stable_sort(from, end, [](const MoveEntry& a, const MoveEntry& b) { return a.score > b.score; });
 }
 
-uint16_t root_classify(const Position& p, const MoveEntry& e) {
-    uint16_t flags = 0;
-    int mover = piece_type(e.piece), to = move_to(e.move);
-    bool castling = (e.move & FLAG_MASK) && mover == KING;
-    bool capture = !castling && (e.captured || (mover == PAWN && to == p.ep_square));
-    if (capture) flags |= MOVE_CAPTURE;
-    if (gives_check(p, p.side, e)) flags |= MOVE_CHECK;
-    if (mover == PAWN) {
-        int rel = p.side == WHITE ? rank_of(to) : 7 - rank_of(to);
-        if (rel == 7) flags |= MOVE_PROMOTION;
-        else if (rel == 6) flags |= MOVE_TO_SEVENTH;
-        else if (rel == 5 && !capture) flags |= MOVE_TO_SIXTH;
-    }
-    return flags;
-}
-
 void record_line(SearchThread& t, Move m, const Move* child) {
     t.pv[1] = m;
     int i = 2;
@@ -329,7 +313,7 @@ void root_search(int index) {
                 for (; e->move != MOVE_END; e++) {
                     pick_best(e);
                     Move m = e->move;
-                    uint16_t flags = root_classify(p, *e);
+                    uint16_t flags = classify_move(p, *e);
                     root.move_flags = flags;
                     if (main && k == 0 && settings.uci_mode && e == first) {
                         float now = read_clock(false);

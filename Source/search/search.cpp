@@ -16,10 +16,6 @@
 
 namespace {
 
-// Exchange values for the cheap not-losing test: a capture of an equal or
-// bigger piece never loses.
-constexpr int exchange_value[8] = {0, 1, 3, 3, 5, 10, 99, 0};
-// Material weight of the pieces an opponent needs to keep playing on.
 constexpr int KING_LOSS = 9999;
 
 inline bool stopped() { return stop_search.load(std::memory_order_relaxed) != 0; }
@@ -77,8 +73,9 @@ bool faces_threat(const Position& p, int us, int eval, int beta) {
     return false;
 }
 
-// Classification of a move before it is made.
-uint16_t classify(const Position& p, const MoveEntry& e) {
+}  // namespace
+
+uint16_t classify_move(const Position& p, const MoveEntry& e) {
     uint16_t flags = 0;
     int side = p.side, mover = piece_type(e.piece);
     bool castling = (e.move & FLAG_MASK) && mover == KING;
@@ -94,6 +91,8 @@ uint16_t classify(const Position& p, const MoveEntry& e) {
     }
     return flags;
 }
+
+namespace {
 
 void update_quiet_statistics(SearchThread& t, PlyEntry& pe, const MoveEntry& e, int depth, bool cut) {
     uint16_t& h = t.history_table[e.piece][move_to(e.move)];
@@ -359,7 +358,7 @@ int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta,
         else if (table_move_done && m == table_move) continue;
         if (!is_legal_fast(p, li, *e)) continue;
 
-        uint16_t flags = classify(p, *e);
+        uint16_t flags = classify_move(p, *e);
         bool quiet = flags == 0;
         int safe = -1;  // not-losing test, computed when first needed
         auto is_safe = [&]() {

@@ -32,6 +32,12 @@ int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta,
 int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line);
 // Whether a move does not lose material by a cheap exchange estimate.
 bool not_losing(const Position& p, const MoveEntry& e);
+// Capture, check, promotion and advanced-pawn flags of a move not yet made.
+uint16_t classify_move(const Position& p, const MoveEntry& e);
+
+// Piece values of the cheap exchange tests: a capture of an equal or
+// bigger piece never loses.
+inline constexpr int exchange_value[8] = {0, 1, 3, 3, 5, 10, 99, 0};
 
 void root_search(int index);
 void publish_best(SearchThread& t);

@@ -5,7 +5,8 @@
 std::atomic<bool> throttle_on{false};
 
 double elo_of_speed(double nps) {
-    double l = std::log(nps);
+    // A speed of zero (no calibration yet) would give an infinite logarithm.
+    double l = std::log(nps < 1 ? 1.0 : nps);
     return 850 + 250 * l - 5 * l * l;
 }
 

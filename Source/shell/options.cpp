@@ -7,15 +7,10 @@
 #include "../search/hash.h"
 #include "../pyrrhic/tablebase.h"
 #include "../search/search_control.h"
+#include "../search/strength.h"
 #include "output.h"
 #include "settings.h"
 #include "startup.h"
-
-int elo_for_nps(double nps) {
-    // A speed of zero (no calibration yet) would give an infinite logarithm.
-    double l = std::log(nps < 1 ? 1.0 : nps);
-    return int(850 + 250 * l - 5 * l * l);
-}
 
 static long long read_number(const char* text) {
     return strtoll(text, nullptr, 10);
@@ -87,7 +82,7 @@ static void text_value(const char* name, char* field, size_t size, const char* v
 static void strength_from_nps(float nps) {
     target_nps = nps;
     settings.limit_strength = 1;
-    settings.elo = int16_t(elo_for_nps(nps));
+    settings.elo = int16_t(elo_of_speed(nps));
 }
 
 void set_option(const char* name, const char* value) {

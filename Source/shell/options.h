@@ -9,5 +9,3 @@ void set_option(const char* name, const char* value);
 // not be opened.
 int read_config_file();
 
-// Rating of a search speed in nodes per second.
-int elo_for_nps(double nps);

@@ -154,7 +154,7 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
         if (is("-nps")) {
             target_nps = float(atof(arg()));
             s.limit_strength = 1;
-            s.elo = int16_t(elo_for_nps(target_nps));
+            s.elo = int16_t(elo_of_speed(target_nps));
             printf("Elo= %d\n", s.elo);
         }
         if (is("-hash")) s.hash_mb = int32_t(clamp(integer(arg()), 0, 65536));
@@ -295,8 +295,7 @@ static void calibrate() {
     s.noise = noise;
     s.limit_strength = limit;
     calibration_nps = float(double(thread_table[0]->nodes) / (elapsed + 0.002) * 1.18);
-    float l = std::log(calibration_nps);
-    calibrated_elo = 850 + 250 * l - 5 * l * l;
+    calibrated_elo = float(elo_of_speed(calibration_nps));
     engine_printf("info string et= %.3f, calibration nps= %0.0f, elo= %0.0f", double(elapsed), double(calibration_nps),
                   double(calibrated_elo));
 }

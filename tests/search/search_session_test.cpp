@@ -1,5 +1,6 @@
 // Searches driven through the executable's protocol: limits, stop, ponder,
-// several threads, multi-PV output and the clock.
+// several threads, multi-PV output and the clock. The engines run with the
+// hand-crafted evaluation, whose fixed-depth searches stay small.
 #include <gtest/gtest.h>
 #include <chrono>
 #include <set>
@@ -35,7 +36,7 @@ double seconds_since(std::chrono::steady_clock::time_point t) {
 }
 
 TEST(SearchSession, DepthLimitedSearchReportsEachIteration) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     e.send("position startpos moves e2e4");
     e.send("go depth 7");
     std::string move = move_of(e.wait_for_prefix("bestmove "));
@@ -51,7 +52,7 @@ TEST(SearchSession, DepthLimitedSearchReportsEachIteration) {
 }
 
 TEST(SearchSession, MateIsReportedInMoves) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     e.send("position fen r1b2k1r/ppp1bppp/8/1B1Q4/5q2/2P5/PPP2PPP/R3R1K1 w - - 0 1");
     e.send("go depth 6");
     EXPECT_EQ(move_of(e.wait_for_prefix("bestmove ")), "d5d8");
@@ -61,7 +62,7 @@ TEST(SearchSession, MateIsReportedInMoves) {
 }
 
 TEST(SearchSession, MultiPvPrintsOneLinePerIndex) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     e.send("setoption name MultiPV value 3");
     e.send("position startpos");
     e.send("go depth 6");
@@ -85,7 +86,7 @@ TEST(SearchSession, MultiPvPrintsOneLinePerIndex) {
 }
 
 TEST(SearchSession, NodeLimitEndsTheSearch) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     e.send("position startpos");
     e.send("go nodes 20000");
     std::string move = move_of(e.wait_for_prefix("bestmove ", 30));
@@ -102,7 +103,7 @@ TEST(SearchSession, NodeLimitEndsTheSearch) {
 }
 
 TEST(SearchSession, InfiniteSearchServesIsreadyAndStops) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     ASSERT_TRUE(e.skip_startup());
     e.send("position startpos moves d2d4 d7d5");
     e.send("go infinite");
@@ -116,7 +117,7 @@ TEST(SearchSession, InfiniteSearchServesIsreadyAndStops) {
 }
 
 TEST(SearchSession, PonderWaitsForPonderhitOrStop) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     ASSERT_TRUE(e.skip_startup());
     e.send("position startpos moves e2e4 e7e5");
     e.send("go ponder wtime 2000 btime 2000");
@@ -135,7 +136,7 @@ TEST(SearchSession, PonderWaitsForPonderhitOrStop) {
 }
 
 TEST(SearchSession, TwoThreadsSearchAndQuitMidSearch) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     e.send("setoption name Threads value 2");
     e.send("position startpos moves g1f3");
     e.send("go depth 10");
@@ -149,7 +150,7 @@ TEST(SearchSession, TwoThreadsSearchAndQuitMidSearch) {
 }
 
 TEST(SearchSession, TheClockIsRespected) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     ASSERT_TRUE(e.skip_startup());
     e.send("position startpos");
     e.send("isready");
@@ -171,7 +172,7 @@ TEST(SearchSession, TheClockIsRespected) {
 }
 
 TEST(SearchSession, ASingleReplyEndsAfterDepthFive) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     // Black's king has one move.
     e.send("position fen k7/8/1K6/8/8/8/8/7R b - - 0 1");
     e.send("go wtime 600000 btime 600000");
@@ -182,7 +183,7 @@ TEST(SearchSession, ASingleReplyEndsAfterDepthFive) {
 }
 
 TEST(SearchSession, MovesToGoAndIncrementsShareTheClock) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     ASSERT_TRUE(e.skip_startup());
     e.send("position startpos moves e2e4");
     auto t0 = std::chrono::steady_clock::now();
@@ -203,7 +204,7 @@ TEST(SearchSession, MovesToGoAndIncrementsShareTheClock) {
 TEST(SearchSession, CastlingIsReadInBothNotations) {
     const std::vector<std::string> before = {"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "g8f6"};
     for (const char* castle : {"e1g1", "e1h1"}) {
-        EngineProcess e;
+        EngineProcess e({"-use_hce"});
         ASSERT_TRUE(e.skip_startup());
         std::string line = "position startpos moves";
         for (auto& m : before) line += " " + m;
@@ -222,7 +223,7 @@ TEST(SearchSession, CastlingIsReadInBothNotations) {
 TEST(SearchSession, Chess960CastlingWithKingAndRookSwapping) {
     // King f1 and rook g1: castling short swaps them, written king takes rook.
     const std::string fen = "1r3kr1/pppppppp/8/8/8/8/PPPPPPPP/1R3KR1 w GBgb - 0 1";
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     ASSERT_TRUE(e.skip_startup());
     e.send("setoption name UCI_Chess960 value true");
     e.send("position fen " + fen + " moves f1g1");
@@ -244,7 +245,7 @@ TEST(SearchSession, Chess960CastlingWithKingAndRookSwapping) {
 }
 
 TEST(SearchSession, ARepeatedRootIsADrawWithoutSearch) {
-    EngineProcess e;
+    EngineProcess e({"-use_hce"});
     ASSERT_TRUE(e.skip_startup());
     e.send("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8");
     e.send("go depth 5");
