@@ -257,4 +257,42 @@ TEST(SearchSession, ARepeatedRootIsADrawWithoutSearch) {
     EXPECT_EQ(e.finish(), 0);
 }
 
+TEST(SearchSession, StrengthLimitSlowsTheSearchDown) {
+    EngineProcess e({"-use_hce"});
+    ASSERT_TRUE(e.skip_startup());
+    e.send("position startpos");
+    e.send("go movetime 400");
+    ASSERT_TRUE(e.wait_for_prefix("bestmove ", 10));
+    long long full = field(info_lines(e).back(), "nodes");
+    // About 14 nodes a second: after depth 1 the main worker mostly sleeps.
+    e.send("setoption name UCI_LimitStrength value true");
+    e.send("setoption name UCI_Elo value 1500");
+    e.send("go movetime 400");
+    std::string move = move_of(e.wait_for_prefix("bestmove ", 10));
+    EXPECT_TRUE(is_legal_text(START, {}, move)) << move;
+    long long slow = field(info_lines(e).back(), "nodes");
+    EXPECT_GT(full, 20 * slow) << full << " against " << slow;
+    EXPECT_LT(slow, 2000);
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(SearchSession, SelectivityShapesTheMarginTables) {
+    EngineProcess e({"-use_hce"});
+    ASSERT_TRUE(e.skip_startup());
+    e.send("_show");
+    e.send("setoption name Selectivity value 50");
+    e.send("_show");
+    e.send("isready");
+    ASSERT_TRUE(e.wait_for_prefix("readyok"));
+    std::vector<std::string> fp;
+    for (auto& l : e.lines())
+        if (starts_with(l, "FP_margins= ")) fp.push_back(l);
+    ASSERT_EQ(fp.size(), 2u);
+    EXPECT_EQ(fp[0], "FP_margins=  100 200 300 400 9000 9000 9000");
+    EXPECT_EQ(fp[1], "FP_margins=  150 300 450 600 9000 9000 9000");
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
 }  // namespace
