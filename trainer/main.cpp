@@ -1,0 +1,63 @@
+// vorn-trainer: trains a network from feature records (.ptb files made by
+// vorn -bin2ptb) and writes it in the engine's network format.
+//   vorn-trainer --data a.ptb [--data b.ptb] --out net.nn [--epochs 10]
+//                [--width 1280] [--batch 16384] [--lr 0.001] [--seed 1]
+//                [--validation 0.05] [--threads 2]
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "position/attacks.h"
+#include "trainer.h"
+
+int main(int argc, char** argv) {
+    init_tables();
+    TrainerConfig config;
+    std::vector<std::string> data;
+    std::string out;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string k = argv[i], v = argv[i + 1];
+        if (k == "--data") data.push_back(v);
+        else if (k == "--out") out = v;
+        else if (k == "--epochs") config.epochs = atoi(v.c_str());
+        else if (k == "--width") config.width = atoi(v.c_str());
+        else if (k == "--batch") config.batch = atoi(v.c_str());
+        else if (k == "--lr") config.learning_rate = float(atof(v.c_str()));
+        else if (k == "--seed") config.seed = uint32_t(strtoul(v.c_str(), nullptr, 10));
+        else if (k == "--validation") config.validation = float(atof(v.c_str()));
+        else if (k == "--threads") config.threads = atoi(v.c_str());
+        else {
+            fprintf(stderr, "unknown argument %s\n", k.c_str());
+            return 2;
+        }
+    }
+    if (data.empty() || out.empty() || config.width < 1 || config.width > 8192 || config.batch < 1) {
+        fprintf(stderr, "usage: vorn-trainer --data FILE.ptb --out NET [--epochs N] [--width W] ...\n");
+        return 2;
+    }
+    std::vector<FeatureRecord> records;
+    for (auto& d : data)
+        if (!read_feature_file(d, records)) {
+            fprintf(stderr, "can't read %s\n", d.c_str());
+            return 1;
+        }
+    std::vector<Sample> samples;
+    samples.reserve(records.size());
+    for (auto& r : records) {
+        Sample s;
+        if (sample_from_record(r, s)) samples.push_back(s);
+    }
+    records.clear();
+    records.shrink_to_fit();
+    printf("%zu samples\n", samples.size());
+    Model model;
+    init_model(model, config.width, config.seed);
+    double loss = train(model, samples, config);
+    if (!write_network(model, out)) {
+        fprintf(stderr, "can't write %s\n", out.c_str());
+        return 1;
+    }
+    printf("wrote %s, validation loss %.6f\n", out.c_str(), loss);
+    return 0;
+}

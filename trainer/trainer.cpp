@@ -1,0 +1,301 @@
+#include "trainer.h"
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <thread>
+#include "eval/network.h"
+#include "position/attacks.h"
+#include "position/position.h"
+
+namespace {
+
+constexpr int FEATURE_ROWS = 2 * 768;
+constexpr int BUCKETS = 6;
+constexpr float OUTPUT_SCALE = 300.0f;
+// Units of the loaded integer network per float unit: the accumulators
+// carry 256 per unit and the output weights 4096, so that their product
+// is the 2^20 the engine divides by.
+constexpr float ACC_UNIT = 256.0f, OUT_UNIT = 4096.0f;
+constexpr float SIGMOID_SCALE = 0.005f;
+
+constexpr int piece_base[8] = {0, 64, 128, 192, 256, 320, 0, 0};  // by piece type
+
+inline float leaky(float x) { return x >= 0 ? x : x / 64.0f; }
+
+int material(const int count[6]) {
+    // count by type index: 1 pawn .. 5 queen
+    int s = 3 * (count[2] + count[3]) + 5 * count[4];
+    return s + count[5] * (s ? 10 : 6);
+}
+
+struct Gradients {
+    std::vector<float> features, bias, own, other;
+    std::vector<uint8_t> touched;  // feature rows seen in this batch
+    double loss = 0;
+    void reset(int width) {
+        features.assign(size_t(FEATURE_ROWS) * width, 0.0f);
+        bias.assign(size_t(width), 0.0f);
+        own.assign(size_t(BUCKETS) * width, 0.0f);
+        other.assign(size_t(BUCKETS) * width, 0.0f);
+        touched.assign(FEATURE_ROWS, 0);
+        loss = 0;
+    }
+};
+
+struct Adam {
+    std::vector<float> m, v;
+    void init(size_t n) {
+        m.assign(n, 0.0f);
+        v.assign(n, 0.0f);
+    }
+    void step(float* w, const float* g, size_t from, size_t to, float lr, float c1, float c2) {
+        const float b1 = 0.9f, b2 = 0.999f, eps = 1e-8f;
+        for (size_t i = from; i < to; i++) {
+            m[i] = b1 * m[i] + (1 - b1) * g[i];
+            v[i] = b2 * v[i] + (1 - b2) * g[i] * g[i];
+            w[i] -= lr * (m[i] / c1) / (std::sqrt(v[i] / c2) + eps);
+        }
+    }
+};
+
+// Forward pass: the accumulators before activation and the output in cp.
+float forward(const Model& m, const Sample& s, float* acc_own, float* acc_other) {
+    const int w = m.width;
+    std::copy(m.bias.begin(), m.bias.end(), acc_own);
+    std::copy(m.bias.begin(), m.bias.end(), acc_other);
+    for (int i = 0; i < s.count; i++) {
+        const float* r1 = &m.features[size_t(s.own[i]) * w];
+        const float* r2 = &m.features[size_t(s.other[i]) * w];
+        for (int j = 0; j < w; j++) {
+            acc_own[j] += r1[j];
+            acc_other[j] += r2[j];
+        }
+    }
+    const float* a = &m.own[size_t(s.bucket) * w];
+    const float* b = &m.other[size_t(s.bucket) * w];
+    float out = 0;
+    for (int j = 0; j < w; j++) out += a[j] * leaky(acc_own[j]) + b[j] * leaky(acc_other[j]);
+    return out * OUTPUT_SCALE;
+}
+
+void backward(const Model& m, const Sample* samples, size_t n, Gradients& g) {
+    const int w = m.width;
+    std::vector<float> acc_own(static_cast<size_t>(w)), acc_other(static_cast<size_t>(w)), d_own(static_cast<size_t>(w)), d_other(static_cast<size_t>(w));
+    for (size_t k = 0; k < n; k++) {
+        const Sample& s = samples[k];
+        float out = forward(m, s, acc_own.data(), acc_other.data());
+        float p = 1.0f / (1.0f + std::exp(-SIGMOID_SCALE * out));
+        float err = p - s.target;
+        g.loss += double(err) * err;
+        float d_out = 2 * err * p * (1 - p) * SIGMOID_SCALE * OUTPUT_SCALE;
+        const float* a = &m.own[size_t(s.bucket) * w];
+        const float* b = &m.other[size_t(s.bucket) * w];
+        float* ga = &g.own[size_t(s.bucket) * w];
+        float* gb = &g.other[size_t(s.bucket) * w];
+        for (int j = 0; j < w; j++) {
+            ga[j] += d_out * leaky(acc_own[j]);
+            gb[j] += d_out * leaky(acc_other[j]);
+            d_own[j] = d_out * a[j] * (acc_own[j] >= 0 ? 1.0f : 1.0f / 64);
+            d_other[j] = d_out * b[j] * (acc_other[j] >= 0 ? 1.0f : 1.0f / 64);
+            g.bias[j] += d_own[j] + d_other[j];
+        }
+        for (int i = 0; i < s.count; i++) {
+            float* r1 = &g.features[size_t(s.own[i]) * w];
+            float* r2 = &g.features[size_t(s.other[i]) * w];
+            for (int j = 0; j < w; j++) {
+                r1[j] += d_own[j];
+                r2[j] += d_other[j];
+            }
+            g.touched[size_t(s.own[i])] = g.touched[size_t(s.other[i])] = 1;
+        }
+    }
+}
+
+double loss_of(const Model& m, const Sample* samples, size_t n) {
+    std::vector<float> a(static_cast<size_t>(m.width)), b(static_cast<size_t>(m.width));
+    double sum = 0;
+    for (size_t k = 0; k < n; k++) {
+        float p = 1.0f / (1.0f + std::exp(-SIGMOID_SCALE * forward(m, samples[k], a.data(), b.data())));
+        sum += double(p - samples[k].target) * (p - samples[k].target);
+    }
+    return n ? sum / double(n) : 0;
+}
+
+inline int16_t quantised(float v, float unit) {
+    long q = std::lround(v * unit);
+    // The file holds four times the loaded value in 16 bits.
+    return int16_t(q > 8191 ? 8191 : q < -8191 ? -8191 : q);
+}
+
+}  // namespace
+
+void position_features(const Position& p, int16_t out[32]) {
+    const int us = p.side;
+    int flip = (file_of(p.king_sq[us]) < 4 ? 7 : 0) + (us == BLACK ? 56 : 0);
+    int n = 0;
+    for (int type = PAWN; type <= KING; type++)
+        for (int colour = WHITE; colour <= BLACK; colour++) {
+            Bitboard b = p.bb[make_piece(colour, type)];
+            while (b && n < 32) {
+                int sq = pop_lsb(b);
+                out[n++] = int16_t((colour == us ? 0 : 384) + piece_base[type] + (sq ^ flip));
+            }
+        }
+    while (n < 32) out[n++] = EMPTY_FEATURE;
+}
+
+bool sample_from_record(const FeatureRecord& r, Sample& s) {
+    int count[2][6] = {};
+    int own_king = -1, other_king = -1;
+    int n = 0;
+    for (int i = 0; i < 32; i++) {
+        int f = r.features[i];
+        if (f < 0 || f >= 768) continue;
+        int side = f >= 384 ? 1 : 0;  // 0 the side to move
+        int piece = (f % 384) / 64;    // 0 king, 1 pawn .. 5 queen
+        if (piece == 0) (side ? other_king : own_king) = f & 63;
+        else count[side][piece]++;
+        s.own[n++] = int16_t(f);
+    }
+    if (own_king < 0 || other_king < 0) return false;
+    s.count = uint8_t(n);
+    // In the side to move's frame its king stands on files e-h; the other
+    // side's view mirrors the ranks, and the files when its king is on a-d.
+    const int orient = (other_king & 7) < 4 ? 63 : 56;
+    int total = material(count[0]) + material(count[1]);
+    const int offset = total <= 20 ? 768 : 0;
+    for (int i = 0; i < n; i++) {
+        int f = s.own[i];
+        int side = f >= 384 ? 1 : 0;
+        s.other[i] = int16_t(offset + (side ? 0 : 384) + (f % 384 / 64) * 64 + ((f & 63) ^ orient));
+        s.own[i] = int16_t(offset + f);
+    }
+    long x = std::lround(total * 0.1);
+    s.bucket = uint8_t(5 - (x < 0 ? 0 : x > 5 ? 5 : x));
+    s.target = r.target;
+    return true;
+}
+
+void init_model(Model& m, int width, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<float> feature(0.0f, 0.05f), out(0.0f, 0.5f / std::sqrt(float(width)));
+    m.width = width;
+    m.features.resize(size_t(FEATURE_ROWS) * width);
+    for (float& v : m.features) v = feature(rng);
+    m.bias.assign(size_t(width), 0.1f);
+    m.own.resize(size_t(BUCKETS) * width);
+    m.other.resize(size_t(BUCKETS) * width);
+    for (float& v : m.own) v = out(rng);
+    for (float& v : m.other) v = out(rng);
+}
+
+float predict(const Model& m, const Sample& s) {
+    std::vector<float> a(static_cast<size_t>(m.width)), b(static_cast<size_t>(m.width));
+    return forward(m, s, a.data(), b.data());
+}
+
+double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config) {
+    std::mt19937 rng(config.seed);
+    std::shuffle(samples.begin(), samples.end(), rng);
+    const size_t held = size_t(double(samples.size()) * config.validation);
+    const size_t n_train = samples.size() - held;
+    const Sample* valid = samples.data() + n_train;
+    const int threads = config.threads < 1 ? 1 : config.threads;
+    std::vector<Gradients> grads(static_cast<size_t>(threads));
+    for (auto& g : grads) g.reset(m.width);
+    Adam adam_features, adam_bias, adam_own, adam_other;
+    adam_features.init(m.features.size());
+    adam_bias.init(m.bias.size());
+    adam_own.init(m.own.size());
+    adam_other.init(m.other.size());
+    const size_t w = size_t(m.width);
+    int steps = 0;
+    double validation = loss_of(m, valid, held);
+    for (int epoch = 0; epoch < config.epochs; epoch++) {
+        std::shuffle(samples.begin(), samples.begin() + long(n_train), rng);
+        double train_loss = 0;
+        for (size_t start = 0; start < n_train; start += size_t(config.batch)) {
+            size_t n = std::min(size_t(config.batch), n_train - start);
+            std::vector<std::thread> pool;
+            size_t per = (n + size_t(threads) - 1) / size_t(threads);
+            for (int t = 0; t < threads; t++) {
+                size_t from = start + size_t(t) * per, count = from < start + n ? std::min(per, start + n - from) : 0;
+                pool.emplace_back([&, t, from, count] { backward(m, samples.data() + from, count, grads[size_t(t)]); });
+            }
+            for (auto& th : pool) th.join();
+            Gradients& g = grads[0];
+            const float scale = 1.0f / float(n);
+            for (int t = 1; t < threads; t++) {
+                Gradients& o = grads[size_t(t)];
+                for (size_t r = 0; r < size_t(FEATURE_ROWS); r++) {
+                    if (!o.touched[r]) continue;
+                    g.touched[r] = 1;
+                    for (size_t j = 0; j < w; j++) g.features[r * w + j] += o.features[r * w + j];
+                }
+                for (size_t j = 0; j < g.bias.size(); j++) g.bias[j] += o.bias[j];
+                for (size_t j = 0; j < g.own.size(); j++) g.own[j] += o.own[j], g.other[j] += o.other[j];
+                g.loss += o.loss;
+            }
+            train_loss += g.loss;
+            for (float& v : g.bias) v *= scale;
+            for (float& v : g.own) v *= scale;
+            for (float& v : g.other) v *= scale;
+            steps++;
+            const float c1 = 1 - std::pow(0.9f, float(steps)), c2 = 1 - std::pow(0.999f, float(steps));
+            const float lr = config.learning_rate;
+            // Only the feature rows this batch touched are updated.
+            for (size_t r = 0; r < size_t(FEATURE_ROWS); r++) {
+                if (!g.touched[r]) continue;
+                for (size_t j = 0; j < w; j++) g.features[r * w + j] *= scale;
+                adam_features.step(m.features.data(), g.features.data(), r * w, r * w + w, lr, c1, c2);
+            }
+            adam_bias.step(m.bias.data(), g.bias.data(), 0, m.bias.size(), lr, c1, c2);
+            adam_own.step(m.own.data(), g.own.data(), 0, m.own.size(), lr, c1, c2);
+            adam_other.step(m.other.data(), g.other.data(), 0, m.other.size(), lr, c1, c2);
+            for (int t = 0; t < threads; t++) {
+                Gradients& o = grads[size_t(t)];
+                for (size_t r = 0; r < size_t(FEATURE_ROWS); r++)
+                    if (o.touched[r]) std::fill(o.features.begin() + long(r * w), o.features.begin() + long(r * w + w), 0.0f);
+                std::fill(o.touched.begin(), o.touched.end(), 0);
+                std::fill(o.bias.begin(), o.bias.end(), 0.0f);
+                std::fill(o.own.begin(), o.own.end(), 0.0f);
+                std::fill(o.other.begin(), o.other.end(), 0.0f);
+                o.loss = 0;
+            }
+        }
+        validation = loss_of(m, valid, held);
+        if (!config.quiet)
+            printf("epoch %d: train loss %.6f, validation loss %.6f\n", epoch + 1,
+                   n_train ? train_loss / double(n_train) : 0.0, validation);
+    }
+    return validation;
+}
+
+bool write_network(const Model& m, const std::string& path) {
+    const int w = m.width;
+    int16_t header[NN_HEADER_FIELDS] = {805, 4096, 300, 2, 6, 0, 0, int16_t(w), int16_t(w), 0, 0, 0};
+    const int64_t count = network_weight_count(header);
+    std::vector<int16_t> q(static_cast<size_t>(count), 0);
+    size_t at = 0;
+    for (float v : m.features) q[at++] = quantised(v, ACC_UNIT);
+    for (int k = 0; k < 2; k++)
+        for (float v : m.bias) q[at++] = quantised(v, ACC_UNIT);
+    for (int row = 0; row < 8; row++)
+        for (int j = 0; j < w; j++) q[at++] = row < BUCKETS ? quantised(m.own[size_t(row * w + j)], OUT_UNIT) : 0;
+    for (int row = 0; row < 8; row++)
+        for (int j = 0; j < w; j++) q[at++] = row < BUCKETS ? quantised(m.other[size_t(row * w + j)], OUT_UNIT) : 0;
+    if (int64_t(at) != count) return false;
+    for (int16_t& v : q) v = int16_t(v * 4);
+    return save_network(path.c_str(), header, q.data(), count) == 1;
+}
+
+bool read_feature_file(const std::string& path, std::vector<FeatureRecord>& out) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    FeatureRecord r;
+    while (fread(&r, sizeof r, 1, f) == 1) out.push_back(r);
+    fclose(f);
+    return true;
+}

@@ -1,0 +1,62 @@
+// Training the built-in network layout from feature records: a float model
+// that mirrors the engine's integer inference, Adam with sparse updates of
+// the feature rows, and quantisation into the engine's network file.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Position;
+
+// The feature record: the side to move's 32 feature numbers (8193 for an
+// empty slot) and the target probability.
+struct FeatureRecord {
+    int16_t features[32];
+    float target;
+};
+static_assert(sizeof(FeatureRecord) == 68, "feature records are 68 bytes on disk");
+
+constexpr int16_t EMPTY_FEATURE = 8193;
+
+// A training sample as the model reads it: both perspectives' feature
+// rows (input bucket already applied) and the output bucket.
+struct Sample {
+    int16_t own[32], other[32];
+    uint8_t count;
+    uint8_t bucket;
+    float target;
+};
+
+// Side-to-move features of a position, in the record's order and frame.
+void position_features(const Position& p, int16_t out[32]);
+// Both perspectives and the buckets from a record; false for a record
+// without a king of each side.
+bool sample_from_record(const FeatureRecord& r, Sample& s);
+
+struct TrainerConfig {
+    int width = 1280;
+    int epochs = 10;
+    int batch = 16384;
+    float learning_rate = 0.001f;
+    float validation = 0.05f;
+    uint32_t seed = 1;
+    int threads = 2;
+    bool quiet = false;
+};
+
+struct Model {
+    int width = 0;
+    std::vector<float> features;  // 1536 rows of width (two input buckets of 768)
+    std::vector<float> bias;      // shared by both perspectives
+    std::vector<float> own, other;  // 6 output buckets of width
+};
+
+void init_model(Model& m, int width, uint32_t seed);
+// Centipawns the float model predicts for a sample, for the side to move.
+float predict(const Model& m, const Sample& s);
+// Trains on the samples; returns the last validation loss.
+double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config);
+// Writes the model as a network file the engine loads; true on success.
+bool write_network(const Model& m, const std::string& path);
+// Reads a file of feature records.
+bool read_feature_file(const std::string& path, std::vector<FeatureRecord>& out);
