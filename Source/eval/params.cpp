@@ -118,3 +118,28 @@ int find_param(const char* name) {
         if (!strcmp(eval_params[i].name, name)) return i;
     return -1;
 }
+
+void set_param(int index, int mg, int eg) { set_value(eval_params[index], mg, eg); }
+
+std::string param_text() {
+    // One line per scalar, one per square table (entries of one name run
+    // together), the ttune block last and without a line end.
+    std::string out = "start\n";
+    for (int i = 0; i < PARAM_COUNT;) {
+        int j = i;
+        std::string line = eval_params[i].name;
+        while (j < PARAM_COUNT && !strcmp(eval_params[j].name, eval_params[i].name)) {
+            // The float halves hold the values as given; the packed end-game
+            // half reads one lower under a negative middle-game half.
+            char pair[32];
+            snprintf(pair, sizeof pair, ",%d,%d", int(eval_params[j].mg), int(eval_params[j].eg));
+            line += pair;
+            j++;
+            if (i < SCALAR_PARAMS) break;
+        }
+        out += line;
+        if (j < PARAM_COUNT) out += "\n";
+        i = j;
+    }
+    return out;
+}

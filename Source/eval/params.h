@@ -3,6 +3,7 @@
 // for the terms that scale a weight by a fraction.
 #pragma once
 #include <cstdint>
+#include <string>
 
 struct EvalParam {
     char name[24];
@@ -91,3 +92,7 @@ void register_params();
 int apply_param_text(const char* text);
 // Index of the first entry with this name, -1 when there is none.
 int find_param(const char* name);
+// Sets one entry's pair (packed and float forms together).
+void set_param(int index, int mg, int eg);
+// The whole table in the parameter-text format; applying it restores the table.
+std::string param_text();
