@@ -10,6 +10,7 @@
 #include "../search/thread.h"
 #include "../shell/output.h"
 #include "../shell/settings.h"
+#include "board_text.h"
 
 TrainingRecord* training_records = nullptr;
 int64_t training_count = 0;
@@ -61,35 +62,10 @@ int read_training_file(const char* name) {
 int record_to_position(const TrainingRecord* records, int64_t i, Position& p, float* target) {
     const TrainingRecord& r = records[i];
     // The record becomes FEN text, so that the board reader checks it.
+    uint8_t codes[64];
+    for (int sq = 0; sq < 64; sq++) codes[sq] = uint8_t((r.board[sq / 2] >> (4 * (sq & 1))) & 15);
     char fen[100];
-    int n = 0;
-    for (int rank = 7; rank >= 0; rank--) {
-        int empty = 0;
-        for (int file = 0; file < 8; file++) {
-            int sq = rank * 8 + file;
-            int code = (r.board[sq / 2] >> (4 * (sq & 1))) & 15;
-            int type = code & 7;
-            if (!code || type < PAWN || type > KING) {
-                empty++;
-                continue;
-            }
-            if (empty) fen[n++] = char('0' + empty), empty = 0;
-            fen[n++] = piece_letters[(code >> 3) ? 7 + type : type];
-        }
-        if (empty) fen[n++] = char('0' + empty);
-        if (rank) fen[n++] = '/';
-    }
-    int side = r.castle_side >> 4 & 1;
-    n += snprintf(fen + n, sizeof fen - size_t(n), " %c ", side ? 'b' : 'w');
-    const char* rights = "KQkq";
-    int any = 0;
-    for (int b = 0; b < 4; b++)
-        if (r.castle_side & (1 << b)) fen[n++] = rights[b], any = 1;
-    if (!any) fen[n++] = '-';
-    fen[n++] = ' ';
-    if (r.ep_square < 64) n += snprintf(fen + n, sizeof fen - size_t(n), "%s", square_names[r.ep_square]);
-    else fen[n++] = '-';
-    fen[n] = 0;
+    board_to_fen(codes, r.castle_side >> 4 & 1, r.castle_side & 15, r.ep_square, fen);
     if (set_fen(p, fen) != 0) return 0;
 
     if (p.king_sq[WHITE] == NO_SQ || p.king_sq[BLACK] == NO_SQ) return 0;
