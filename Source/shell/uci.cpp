@@ -383,7 +383,6 @@ static void report_result() {
         engine_printf("move= %s, time= %0.3f, score= %d, nodes= %0.0f, nps= %0.0fK ebf= %0.2f", move,
                       elapsed, best_score, double(total_nodes), nps, effective_branching_factor());
         print_table_counters();
-        engine_print("");
     }
     s.time_left[side] += s.increment - elapsed;
     if (s.moves_per_control > 1 && game_ply() % (2 * s.moves_per_control) < 2) s.time_left[side] = s.base_time;

@@ -167,6 +167,7 @@ TEST(ConsoleSession, EveryCommandOfTheDialect) {
     EXPECT_TRUE(has_prefix(an, "move= "));
     EXPECT_TRUE(has_prefix(an, "Hash fill= "));
     auto pv = s.send("pv");
+
     ASSERT_FALSE(pv.empty());
     EXPECT_TRUE(starts_with(pv[0], "PV: ")) << pv[0];
     EXPECT_GT(pv[0].size(), 6u);
