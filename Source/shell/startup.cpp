@@ -19,6 +19,7 @@
 #include "../search/strength.h"
 #include "../search/thread.h"
 #include "../tools/bench.h"
+#include "../tools/epd_analysis.h"
 #include "../tools/pgn_tools.h"
 #include "game.h"
 #include "options.h"
@@ -352,6 +353,12 @@ int engine_main(int argc, char** argv) {
             break;
         case MODE_MKBOOK:
             build_book();
+            break;
+        case MODE_ANEPD:
+            analyse_epd(settings.epd_out, false);
+            break;
+        case MODE_MKBOOK2:
+            analyse_epd("junk.epd", true);
             break;
         case MODE_SCAN_PGN:
             scan_pgn();

@@ -150,8 +150,7 @@ TEST(CommandLine, TrainingIsRefused) {
 
 TEST(CommandLine, ToolModesThatAreNotBuiltSaySoAndEnd) {
     std::vector<std::vector<std::string>> modes = {
-        {"-anepd", "a.epd"},
-        {"-mkbook2", "a.epd"}, {"-epd2bin", "a.epd"}, {"-bin2epd", "a.bin"}, {"-bin2ptb", "a.bin"},
+        {"-epd2bin", "a.epd"}, {"-bin2epd", "a.bin"}, {"-bin2ptb", "a.bin"},
         {"-gencorrhist"}, {"-filtertraindata", "a.bin"}, {"-gentraindata", "a.bin", "10"},
         {"-scoretraindata", "a.epd"}, {"-tdstats"}};
     for (auto& args : modes) {
