@@ -1,5 +1,6 @@
 // -gentraindata: self-play games from a file of openings, written as
 // scored EPD training lines and as PGN ("autogen.pgn").
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -78,6 +79,13 @@ bool read_openings(const char* name, Openings& o) {
     return o.count > 0;
 }
 
+// A long run is ended with Ctrl-C or a termination signal: the game in
+// progress is dropped, the files are closed whole and the totals printed.
+void stop_generating(int) {
+    settings.quit_requested = 1;
+    stop_search.store(1, std::memory_order_relaxed);
+}
+
 bool has_material(const Position& p) {
     return (occupancy(p) & ~(p.bb[make_piece(WHITE, KING)] | p.bb[make_piece(BLACK, KING)])) != 0;
 }
@@ -96,6 +104,30 @@ void move_text(const Position& p, Move m, char* out) {
     move_texts(p, m, f1, out, f3, f4);
 }
 
+// The running totals and their report, checked after every search so that
+// a long game does not hold back the progress line.
+struct Progress {
+    long long positions = 0;
+    int games = 0;
+    double start = 0, last_report = 0;
+    FILE* out = nullptr;
+    FILE* pgn = nullptr;
+};
+Progress progress;
+
+void report_progress() {
+    double secs = now_seconds() - progress.start;
+    printf("games %d, positions %lld, %.1f positions per second\n", progress.games, progress.positions,
+           secs > 0 ? double(progress.positions) / secs : 0.0);
+    if (progress.out) fflush(progress.out);
+    if (progress.pgn) fflush(progress.pgn);
+    progress.last_report = now_seconds();
+}
+
+void check_progress() {
+    if (now_seconds() - progress.last_report >= PROGRESS_SECONDS) report_progress();
+}
+
 // Plays one game from fen; White's result (1, 0.5, 0) in white_result.
 void play_game(const char* fen, GameRecord& g, double& white_result) {
     g.count = 0;
@@ -109,6 +141,7 @@ void play_game(const char* fen, GameRecord& g, double& white_result) {
         if (is_draw(p, 0, 0) || !has_material(p) || settings.quit_requested) return;
         start_search(STATE_FIXED, false);
         store_state(0);
+        check_progress();
         if (!best_move || hash_move_problem(p, best_move) != 0) {
             // Mate ends the game for the side to move; stalemate is a draw.
             if (in_check(p)) white_result = p.side == WHITE ? 0.0 : 1.0;
@@ -185,33 +218,28 @@ void gen_train_data() {
     calibrated_elo = 4000.0f;
     if (s.max_depth <= 2) hash_use = 0;
     end_of_input_quits = 0;
+    auto old_int = signal(SIGINT, stop_generating);
+    auto old_term = signal(SIGTERM, stop_generating);
 
     uint32_t seed = uint32_t(time(nullptr)) ^ uint32_t(clock());
-    long long positions = 0;
-    int games = 0;
-    double start = now_seconds(), last_report = start;
-    auto report = [&]() {
-        double secs = now_seconds() - start;
-        printf("games %d, positions %lld, %.1f positions per second\n", games, positions,
-               secs > 0 ? double(positions) / secs : 0.0);
-        fflush(out);
-        fflush(pgn);
-    };
+    progress = Progress{};
+    progress.out = out;
+    progress.pgn = pgn;
+    progress.start = progress.last_report = now_seconds();
     for (int64_t n = 0; n < s.train_positions && !s.quit_requested; n++) {
         seed = seed * 1664525u + 1013904223u;
         const char* fen = openings.fen[seed % uint32_t(openings.count)];
         double white = 0.5;
         play_game(fen, *game, white);
-        if (game->count >= 30) {
-            write_game(pgn, out, *game, white, int(n), positions);
-            games++;
+        if (game->count >= 30 && !s.quit_requested) {
+            write_game(pgn, out, *game, white, int(n), progress.positions);
+            progress.games++;
         }
-        if (now_seconds() - last_report >= PROGRESS_SECONDS) {
-            report();
-            last_report = now_seconds();
-        }
+        check_progress();
     }
-    report();
+    report_progress();
+    signal(SIGINT, old_int);
+    signal(SIGTERM, old_term);
     fclose(out);
     fclose(pgn);
     free(game);

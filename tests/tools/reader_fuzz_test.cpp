@@ -101,7 +101,9 @@ TEST(ReaderFuzz, DamagedEpdLinesStayInsideTheirFields) {
             ASSERT_TRUE(terminated(field, EPD_FIELD_SIZE));
         ASSERT_TRUE(terminated(f->fen, sizeof f->fen));
         // Whatever the board reader makes of the FEN text is a sound board or a refusal.
-        if (b.set(f->fen)) ASSERT_TRUE(board_is_sound(b.pos())) << line;
+        if (b.set(f->fen)) {
+            ASSERT_TRUE(board_is_sound(b.pos())) << line;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <regex>
+#include <unistd.h>
 #include "../shell/engine_process.h"
 #include "../support/test_position.h"
 #include "position/notation.h"
@@ -112,4 +113,18 @@ TEST(SelfPlayData, TheShippedOpeningsAreBalancedPositionsAfterSixMovesEach) {
         TestBoard b;
         EXPECT_TRUE(b.set(l.c_str())) << l;
     }
+}
+
+TEST(SelfPlayData, ATerminationSignalEndsTheRunWithItsTotals) {
+    TempDir dir;
+    write_file(dir.file("mybook_6mv.epd"), read_file(shipped_openings));
+    EngineProcess e({"-quiet", "-use_hce", "-d", "3", "-gentraindata", "gen.epd", "100000000"}, dir.path());
+    ASSERT_TRUE(e.wait_for_prefix("generating training data"));
+    usleep(300000);
+    e.terminate();
+    auto last = e.wait_for_prefix("games ", 20);
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(e.wait_exit(20), 0);
+    // Every line written is whole.
+    for (auto& l : file_lines(dir.file("gen.epd"))) EXPECT_NE(l.find(" ce "), std::string::npos) << l;
 }

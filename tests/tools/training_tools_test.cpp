@@ -226,6 +226,8 @@ TEST(TrainingFiles, RescoringWritesQuietPositionsAndEchoesBadLines) {
     for (auto& l : lines) {
         bool with_gr = l.find(" ce ") != std::string::npos;
         EXPECT_NE(l.find(with_gr ? "; sc " : " sc "), std::string::npos) << l;
-        if (with_gr) EXPECT_NE(l.find("; gr 0.5;"), std::string::npos) << l;
+        if (with_gr) {
+            EXPECT_NE(l.find("; gr 0.5;"), std::string::npos) << l;
+        }
     }
 }
