@@ -22,7 +22,7 @@ SharedResult shared;
 
 namespace {
 
-constexpr int MAX_PV_LINES = 256;
+constexpr int MAX_PV_LINES = MAX_PV_RESULTS;
 // Lines of the main worker's multi-PV set, by PV index.
 Move pv_lines[MAX_PV_LINES][MAX_PLY + 2];
 
@@ -192,6 +192,11 @@ void root_search(int index) {
     if (main && !in_check) {
         root.node_type = NODE_PV;
         qscore = quiesce(p, side, 1, 0, -10001, 10001, NODE_PV, qline);
+    }
+    if (main) {
+        shared.root_eval = eval;
+        shared.root_qscore = qscore;
+        shared.pv_count = 0;
     }
 
     // Legal root moves, in the root ply's block of the move buffer.
@@ -390,5 +395,16 @@ void root_search(int index) {
             N + t.history_depth > 883 || N + 1 > MAX_PLY - 1)
             break;
     }
-    if (main) stop_search.store(1, std::memory_order_relaxed);
+    if (main) {
+        int n = 0;
+        for (int k = 0; k < multipv && k < MAX_PV_LINES && pv_scores[k] != SCORE_NONE; k++) {
+            // With one line the per-PV record is not kept; the thread's line is the same.
+            Move first = multipv > 1 ? pv_lines[k][1] : Move(t.best_move);
+            if (!first) break;
+            shared.pv_first[n] = first;
+            shared.pv_score[n++] = multipv > 1 ? pv_scores[k] : int(t.root_score);
+        }
+        shared.pv_count = n;
+        stop_search.store(1, std::memory_order_relaxed);
+    }
 }

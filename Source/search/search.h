@@ -8,6 +8,8 @@ constexpr int SCORE_NONE = -10001;
 constexpr int MATE = 10000;
 constexpr int NODE_PV = 0, NODE_CUT = 1, NODE_ALL = -1;
 
+constexpr int MAX_PV_RESULTS = 256;
+
 // Written by the main worker, read by the time check on the input thread.
 struct SharedResult {
     Relaxed<int> main_depth;      // iteration the main worker is searching
@@ -23,6 +25,15 @@ struct SharedResult {
     float iteration_time;
     int iteration_depth;
     uint64_t nodes_per_depth[MAX_PLY + 2];  // under search_lock
+    // The root's static value and its quiescence value (the static value
+    // when in check), for the training-data tools.
+    int root_eval;
+    int root_qscore;
+    // First moves and scores of the main worker's PV set at the end of the
+    // search, best first (MultiPV entries; 0 when no iteration completed).
+    int pv_count;
+    Move pv_first[MAX_PV_RESULTS];
+    int pv_score[MAX_PV_RESULTS];
 };
 
 extern SharedResult shared;

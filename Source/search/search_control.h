@@ -18,6 +18,12 @@ void start_search(uint16_t state, bool threaded);
 // and copies the game's root position and records into it; 0 on success.
 int prepare_thread(int index);
 
+// The fourth root of the node ratio of the last completed iteration and
+// the one four plies earlier; 0 below 6 plies.
+double effective_branching_factor();
+// The console's "Hash fill=" line of the last search.
+void print_table_counters();
+
 // Sleeps ms milliseconds; 0 only yields.
 void sleep_ms(int ms);
 // Seconds on the monotonic clock.

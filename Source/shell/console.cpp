@@ -2,18 +2,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "../book/book_probe.h"
+#include "../eval/eval_trace.h"
+#include "../position/makemove.h"
 #include "../position/notation.h"
 #include "../position/perft.h"
+#include "../search/hash.h"
 #include "../search/search_control.h"
-#include "../eval/eval_trace.h"
+#include "../search/search_tables.h"
+#include "../tools/pgn_tools.h"
+#include "console_commands.h"
 #include "game.h"
 #include "output.h"
 #include "settings.h"
 
 int engine_plays = 0, self_play = 0;
-
-constexpr int MAX_WORDS = 10;
-constexpr int WORD_CHARS = 127;
+uint64_t searched_key = 0;
+int searched_side = -1;
 
 void print_board(const Position& p) {
     char text[512];
@@ -73,9 +78,16 @@ static void evaluation_report() {
     eval_trace(t, 1, console_qscore);
 }
 
+// The board after a command that changes or shows it, with the evaluation
+// report first when the debug setting asks for it.
+static void show_board() {
+    if (settings.analysis_debug) evaluation_report();
+    print_board(game_position());
+}
+
 static void play_text(const char* word) {
     // parse_move rewrites its text in place and may add two characters.
-    char text[WORD_CHARS + 3];
+    char text[CONSOLE_WORD_CHARS + 3];
     snprintf(text, sizeof text, "%s", word);
     Move m;
     if (!parse_move(game_position(), text, m)) {
@@ -84,18 +96,34 @@ static void play_text(const char* word) {
     }
     engine_printf("%d. move %s", game_ply() / 2 + 1, word);
     play_game_move(m);
-    print_board(game_position());
+    show_board();
+}
+
+static int clamp_number(const char* text, int lo, int hi, int absent) {
+    if (!text[0]) return absent;
+    long v = strtol(text, nullptr, 10);
+    return int(v < lo ? lo : v > hi ? hi : v);
+}
+
+static void analyse_command(const char* depth) {
+    EngineSettings& s = settings;
+    s.own_book = 0;
+    s.base_time = 99999.0f;
+    s.moves_per_control = 1;
+    s.max_depth = int16_t(clamp_number(depth, 0, 80, 80));
+    if (hash_use < 2) clear_hash();
+    store_state(STATE_GO_WAITING);
 }
 
 void console_command(const char* line) {
-    char words[MAX_WORDS][WORD_CHARS + 1] = {};
+    char words[CONSOLE_WORDS][CONSOLE_WORD_CHARS + 1] = {};
     const char* rest = "";
     const char* s = line;
-    for (int n = 0; n < MAX_WORDS; n++) {
+    for (int n = 0; n < CONSOLE_WORDS; n++) {
         while (*s == ' ') s++;
         int len = 0;
         for (; *s && *s != ' '; s++)
-            if (len < WORD_CHARS) words[n][len++] = *s;
+            if (len < CONSOLE_WORD_CHARS) words[n][len++] = *s;
         if (n == 0) rest = *s ? s + 1 : s;
     }
     const char* cmd = words[0];
@@ -118,14 +146,26 @@ void console_command(const char* line) {
     } else if (is("fen")) {
         console_fen(rest);
         print_board(game_position());
+    } else if (is("mv")) {
+        engine_plays = 1;
+        settings.own_book = 1;
+        store_state(STATE_GO_WAITING);
+    } else if (is("go") || is("an")) {
+        analyse_command(words[1]);
     } else if (is("bd")) {
-        print_board(game_position());
+        show_board();
+    } else if (is("self")) {
+        settings.ponder = 0;
+        self_play = 1;
+        store_state(STATE_GO_WAITING);
+    } else if (is("get")) {
+        get_test_position(words[1]);
+    } else if (is("pv")) {
+        show_table_line();
     } else if (is("perft")) {
-        long depth = strtol(words[1], nullptr, 10);
-        run_perft(depth < 1 ? 1 : depth > 20 ? 20 : int(depth));
+        run_perft(clamp_number(words[1], 1, 20, 1));
     } else if (is("trace")) {
-        long level = strtol(words[1], nullptr, 10);
-        settings.trace_level = uint8_t(level < 0 ? 0 : level > 255 ? 255 : level);
+        settings.trace_level = uint8_t(clamp_number(words[1], 0, 255, 0));
     } else if (is("ev")) {
         evaluation_report();
     } else if (is("ev2")) {
@@ -136,6 +176,41 @@ void console_command(const char* line) {
         SearchThread& t = *thread_table[0];
         copy_root(t, *game_block);
         eval_trace(t, 2, console_qscore);
+    } else if (is("lmr")) {
+        build_search_tables();
+        print_search_tables();
+    } else if (is("undo") || is("[")) {
+        if (take_back_move()) show_board();
+    } else if (is("]")) {
+        replay_recorded_move();
+        show_board();
+    } else if (is("test")) {
+        print_key_history();
+    } else if (is("load")) {
+        engine_printf("loading %s, tag %s\n", words[1], words[2]);
+        load_game(words[1], words[2]);
+        if (game_block->history_depth < MAX_HISTORY) game_block->history[game_block->history_depth].move = 0;
+        print_board(game_position());
+        settings.time_left[WHITE] = settings.time_left[BLACK] = settings.base_time;
+    } else if (is("save")) {
+        save_game("tmp.pgn");
+    } else if (is("jump")) {
+        jump_to_move(clamp_number(words[1], 0, 10000, 0));
+        print_board(game_position());
+    } else if (is("edit")) {
+        edit_board();
+    } else if (is("book")) {
+        book_probe(game_position(), settings.book_file);
+        engine_print("");
+        book_probe(game_position(), settings.book2_file);
+        engine_print("");
+    } else if (is("swap")) {
+        print_exchanges();
+    } else if (is("reverse")) {
+        reverse_board();
+        print_board(game_position());
+    } else if (is("set")) {
+        set_command(words[1], words[2], words[3], words[4]);
     } else if (is("move")) {
         play_text(words[1]);
     } else {

@@ -19,6 +19,8 @@
 #include "../search/strength.h"
 #include "../search/thread.h"
 #include "../tools/bench.h"
+#include "../tools/epd_analysis.h"
+#include "../tools/training_tools.h"
 #include "../tools/pgn_tools.h"
 #include "game.h"
 #include "options.h"
@@ -210,7 +212,10 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
             // The training file has a fixed name; one given after the switch replaces it.
             if (i + 1 < argc && argv[i + 1][0] != '-') text(prune_input, sizeof prune_input, argv[++i]);
         }
-        if (is("-gencorrhist")) mode = MODE_GENCORRHIST;
+        if (is("-gencorrhist")) {
+            mode = MODE_GENCORRHIST;
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(corrhist_input, sizeof corrhist_input, argv[++i]);
+        }
         if (is("-filtertraindata")) {
             if (argc < 2) return 1;
             text(s.bin_file, sizeof s.bin_file, arg());
@@ -226,6 +231,8 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
             s.book_variety = 75;
             s.noise = 99999.0f;
             mode = MODE_GENTRAINDATA;
+            // The openings file has a fixed name; one given after the count replaces it.
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(openings_input, sizeof openings_input, argv[++i]);
         }
         if (is("-scoretraindata")) {
             if (argc < 2) return 1;
@@ -247,7 +254,18 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
         if (is("-lr")) s.learning_rate = float(atof(arg()));
         if (is("-mbatch")) s.mini_batch = int32_t(clamp(integer(arg()), INT32_MIN, INT32_MAX));
         if (is("-tw")) s.train_weight = float(atof(arg()));
-        if (is("-tdstats")) mode = MODE_TDSTATS;
+        if (is("-tdstats")) {
+            mode = MODE_TDSTATS;
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(tdstats_input, sizeof tdstats_input, argv[++i]);
+        }
+        // Not one of the original switches: the openings file for -gentraindata.
+        if (is("-mkopenings")) {
+            long long n = integer(arg());
+            text(openings_output, sizeof openings_output, arg());
+            if (missing || n < 1) return 1;
+            openings_wanted = int(n > 1000000 ? 1000000 : n);
+            mode = MODE_MKOPENINGS;
+        }
         if (missing) return 1;
     }
     return 0;
@@ -352,8 +370,41 @@ int engine_main(int argc, char** argv) {
         case MODE_MKBOOK:
             build_book();
             break;
+        case MODE_ANEPD:
+            analyse_epd(settings.epd_out, false);
+            break;
+        case MODE_MKBOOK2:
+            analyse_epd("junk.epd", true);
+            break;
         case MODE_SCAN_PGN:
             scan_pgn();
+            break;
+        case MODE_EPD2BIN:
+            epd_to_bin();
+            break;
+        case MODE_BIN2EPD:
+            bin_to_epd();
+            break;
+        case MODE_BIN2PTB:
+            bin_to_ptb();
+            break;
+        case MODE_FILTERTRAINDATA:
+            filter_train_data();
+            break;
+        case MODE_TDSTATS:
+            training_stats();
+            break;
+        case MODE_GENCORRHIST:
+            correction_stats();
+            break;
+        case MODE_SCORETRAINDATA:
+            score_train_data();
+            break;
+        case MODE_GENTRAINDATA:
+            gen_train_data();
+            break;
+        case MODE_MKOPENINGS:
+            make_openings();
             break;
         default:
             printf("%s is not available yet\n", mode_switch(mode));

@@ -29,6 +29,7 @@ enum EngineMode {
     MODE_SCORETRAINDATA,
     MODE_TRAIN,
     MODE_TDSTATS,
+    MODE_MKOPENINGS,
 };
 
 // Streams, executable directory, seed, the main and game blocks, the

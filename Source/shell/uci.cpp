@@ -43,6 +43,14 @@ void read_command() {
     if (r > 0) handle_line(line);
 }
 
+int read_input_line(char* out, int size) {
+    for (;;) {
+        int r = poll_line(stdin_reader, out, size);
+        if (r != 0) return r;
+        sleep_ms(1);
+    }
+}
+
 // Copies the next blank-separated word (at most 127 characters) and
 // returns the text one character after it.
 static const char* take_word(const char* s, char* word) {
@@ -369,13 +377,12 @@ static void report_result() {
         if (elapsed < 0.006f && s.time_left[side] > 1.0f) sleep_ms(1);
         engine_printf("bestmove %s%s", move, ponder);
     } else {
-        // The search summary and the table counters join here once the
-        // search and the table exist; the branching factor needs 6 plies.
+        searched_key = p.key;
+        searched_side = p.side;
         double nps = double(total_nodes) / (elapsed + 0.002) / 1000;
-        double ebf = 0;
         engine_printf("move= %s, time= %0.3f, score= %d, nodes= %0.0f, nps= %0.0fK ebf= %0.2f", move,
-                      elapsed, best_score, double(total_nodes), nps, ebf);
-        engine_print("");
+                      elapsed, best_score, double(total_nodes), nps, effective_branching_factor());
+        print_table_counters();
     }
     s.time_left[side] += s.increment - elapsed;
     if (s.moves_per_control > 1 && game_ply() % (2 * s.moves_per_control) < 2) s.time_left[side] = s.base_time;

@@ -8,6 +8,9 @@ void read_command();
 // 1 in the interactive engine; the tools clear it so that a closed input
 // does not stop their searches.
 extern uint8_t end_of_input_quits;
+// Waits for the next whole input line (console dialogs such as the board
+// editor); 1 with the line in out, -1 at the end of input.
+int read_input_line(char* out, int size);
 // Acts on one input line, as read_command does with a line it has read.
 void handle_line(const char* line);
 // Runs searches for go commands and prints their results until quit.

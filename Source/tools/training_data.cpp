@@ -10,6 +10,7 @@
 #include "../search/thread.h"
 #include "../shell/output.h"
 #include "../shell/settings.h"
+#include "board_text.h"
 
 TrainingRecord* training_records = nullptr;
 int64_t training_count = 0;
@@ -55,42 +56,41 @@ int read_training_file(const char* name) {
     training_count = int64_t(fread(training_records, sizeof(TrainingRecord), size_t(records), f));
     fclose(f);
     if (loud) printf("read %d positions from %s.\n\n", int(training_count), name);
+    // A file cut short (or not made of records) ends in part of a record;
+    // the whole records are used and the rest is named, not silently lost.
+    long long rest = (long long)(st.st_size) - (long long)(training_count) * (long long)(sizeof(TrainingRecord));
+    if (rest > 0) printf("ignored %lld bytes at the end of %s: not a whole record.\n", rest, name);
     return 0;
+}
+
+void record_fen(const TrainingRecord& r, char* out) {
+    uint8_t codes[64];
+    for (int sq = 0; sq < 64; sq++) codes[sq] = uint8_t((r.board[sq / 2] >> (4 * (sq & 1))) & 15);
+    board_to_fen(codes, r.castle_side >> 4 & 1, r.castle_side & 15, r.ep_square, out);
+}
+
+int set_record_position(const TrainingRecord& r, Position& p) {
+    // The record becomes FEN text, so that the board reader checks it.
+    char fen[100];
+    record_fen(r, fen);
+    return set_fen(p, fen) == 0;
+}
+
+float record_target(const TrainingRecord& r) {
+    double ps = score_to_probability(r.static_score), pr = score_to_probability(r.result);
+    return float(0.25 * pr + 0.75 * ps);
+}
+
+void position_to_record(const Position& p, TrainingRecord& r) {
+    memset(&r, 0, sizeof r);
+    for (int sq = 0; sq < 64; sq++) r.board[sq / 2] |= uint8_t((p.board[sq] & 15) << (4 * (sq & 1)));
+    r.castle_side = uint8_t((p.castle & 15) | (p.side << 4));
+    r.ep_square = p.ep_square < 64 ? p.ep_square : 64;
 }
 
 int record_to_position(const TrainingRecord* records, int64_t i, Position& p, float* target) {
     const TrainingRecord& r = records[i];
-    // The record becomes FEN text, so that the board reader checks it.
-    char fen[100];
-    int n = 0;
-    for (int rank = 7; rank >= 0; rank--) {
-        int empty = 0;
-        for (int file = 0; file < 8; file++) {
-            int sq = rank * 8 + file;
-            int code = (r.board[sq / 2] >> (4 * (sq & 1))) & 15;
-            int type = code & 7;
-            if (!code || type < PAWN || type > KING) {
-                empty++;
-                continue;
-            }
-            if (empty) fen[n++] = char('0' + empty), empty = 0;
-            fen[n++] = piece_letters[(code >> 3) ? 7 + type : type];
-        }
-        if (empty) fen[n++] = char('0' + empty);
-        if (rank) fen[n++] = '/';
-    }
-    int side = r.castle_side >> 4 & 1;
-    n += snprintf(fen + n, sizeof fen - size_t(n), " %c ", side ? 'b' : 'w');
-    const char* rights = "KQkq";
-    int any = 0;
-    for (int b = 0; b < 4; b++)
-        if (r.castle_side & (1 << b)) fen[n++] = rights[b], any = 1;
-    if (!any) fen[n++] = '-';
-    fen[n++] = ' ';
-    if (r.ep_square < 64) n += snprintf(fen + n, sizeof fen - size_t(n), "%s", square_names[r.ep_square]);
-    else fen[n++] = '-';
-    fen[n] = 0;
-    if (set_fen(p, fen) != 0) return 0;
+    if (!set_record_position(r, p)) return 0;
 
     if (p.king_sq[WHITE] == NO_SQ || p.king_sq[BLACK] == NO_SQ) return 0;
     for (int c = 0; c < 2; c++)
@@ -99,6 +99,62 @@ int record_to_position(const TrainingRecord* records, int64_t i, Position& p, fl
     double ps = score_to_probability(r.static_score), pr = score_to_probability(r.result);
     if (std::fabs(ps - pr) >= 0.5) return 0;
     if (p.thread) p.thread->seed = p.thread->seed * 1664525u + 1013904223u;
-    if (target) *target = float(0.25 * pr + 0.75 * ps);
+    if (target) *target = record_target(r);
     return 1;
+}
+
+void position_features(const Position& p, FeatureRecord& f) {
+    // Piece bases by type: pawn 64, knight 128, bishop 192, rook 256, queen 320, king 0.
+    static const int piece_base[8] = {0, 64, 128, 192, 256, 320, 0, 0};
+    const int us = p.side;
+    int flip = (p.king_sq[us] < 64 && !(p.king_sq[us] & 4)) ? 7 : 0;
+    if (us == BLACK) flip += 56;
+    int n = 0;
+    for (int type = PAWN; type <= KING; type++)
+        for (int colour = WHITE; colour <= BLACK; colour++)
+            for (int sq = 0; sq < 64; sq++) {
+                if (p.board[sq] != make_piece(colour, type) || n >= 32) continue;
+                f.features[n++] = int16_t((colour == us ? 0 : 384) + piece_base[type] + (sq ^ flip));
+            }
+    for (; n < 32; n++) f.features[n] = NO_FEATURE;
+}
+
+bool reserve_records(RecordBuffer& b, int64_t n) {
+    if (n <= b.capacity) return true;
+    if (n > MAX_TRAINING_RECORDS) n = MAX_TRAINING_RECORDS;
+    if (n <= b.capacity) return false;
+    auto* grown = static_cast<TrainingRecord*>(realloc(b.data, size_t(n) * sizeof(TrainingRecord)));
+    if (!grown) return false;
+    b.data = grown;
+    b.capacity = n;
+    return true;
+}
+
+bool add_record(RecordBuffer& b, const TrainingRecord& r) {
+    if (b.count >= b.capacity) {
+        int64_t want = b.capacity < 65536 ? 65536 : b.capacity * 2;
+        if (!reserve_records(b, want)) return false;
+    }
+    b.data[b.count++] = r;
+    return true;
+}
+
+void free_records(RecordBuffer& b) {
+    free(b.data);
+    b = RecordBuffer{};
+}
+
+SearchThread* new_tool_block() {
+    auto* t = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
+    if (!t) return nullptr;
+    t->pos.thread = t;
+    setup_move_lists(*t);
+    return t;
+}
+
+bool replace_extension(const char* name, const char* from, const char* to, char* out, int size) {
+    const char* at = strstr(name, from);
+    if (!at) return false;
+    snprintf(out, size_t(size), "%.*s%s%s", int(at - name), name, to, at + strlen(from));
+    return true;
 }

@@ -15,6 +15,15 @@ struct TrainingRecord {
 };
 static_assert(sizeof(TrainingRecord) == 40, "training records are 40 bytes on disk");
 
+// The piece-list record for a network trainer: one feature number per
+// piece (side base + piece base + oriented square), 8193 in empty slots.
+struct FeatureRecord {
+    int16_t features[32];
+    float target;
+};
+static_assert(sizeof(FeatureRecord) == 68, "feature records are 68 bytes on disk");
+constexpr int16_t NO_FEATURE = 8193;
+
 constexpr int64_t MAX_TRAINING_RECORDS = 449999999;
 
 extern TrainingRecord* training_records;
@@ -23,9 +32,39 @@ extern int64_t training_count;
 double score_to_probability(double score);
 int result_to_score(float fraction);
 
+// The feature record of a position, seen from the side to move.
+void position_features(const Position& p, FeatureRecord& f);
+
 // Reads a whole ".bin" file of records; 0 on success.
 int read_training_file(const char* name);
 void release_training_file();
+// The record's board as FEN text (room for 100 bytes).
+void record_fen(const TrainingRecord& r, char* out);
+// Sets p from the record's board; false when the board reader refuses it.
+int set_record_position(const TrainingRecord& r, Position& p);
+// The blended training target: 0.25 x result probability + 0.75 x score probability.
+float record_target(const TrainingRecord& r);
+// The board part of a record (scores left 0).
+void position_to_record(const Position& p, TrainingRecord& r);
 // Sets p (which must have an owning thread) from record index i. 1 when the
 // record is usable for training, with *target its blended probability.
 int record_to_position(const TrainingRecord* records, int64_t i, Position& p, float* target);
+
+// Records collected by a tool: grown as needed, up to the record limit,
+// instead of one block reserved for the largest possible file.
+struct RecordBuffer {
+    TrainingRecord* data = nullptr;
+    int64_t count = 0, capacity = 0;
+};
+// Room for at least n records; false when memory cannot be had.
+bool reserve_records(RecordBuffer& b, int64_t n);
+// Adds a record; false at the record limit or without memory.
+bool add_record(RecordBuffer& b, const TrainingRecord& r);
+void free_records(RecordBuffer& b);
+
+// Scratch search block for a tool that sets positions but does not search.
+struct SearchThread;
+SearchThread* new_tool_block();
+
+// Output name: name with its first from replaced by to; false without from.
+bool replace_extension(const char* name, const char* from, const char* to, char* out, int size);

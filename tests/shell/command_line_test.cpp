@@ -148,20 +148,7 @@ TEST(CommandLine, TrainingIsRefused) {
     EXPECT_EQ(out[0], "Need to compile with 'make train_'");
 }
 
-TEST(CommandLine, ToolModesThatAreNotBuiltSaySoAndEnd) {
-    std::vector<std::vector<std::string>> modes = {
-        {"-anepd", "a.epd"},
-        {"-mkbook2", "a.epd"}, {"-epd2bin", "a.epd"}, {"-bin2epd", "a.bin"}, {"-bin2ptb", "a.bin"},
-        {"-gencorrhist"}, {"-filtertraindata", "a.bin"}, {"-gentraindata", "a.bin", "10"},
-        {"-scoretraindata", "a.epd"}, {"-tdstats"}};
-    for (auto& args : modes) {
-        std::vector<std::string> out;
-        EXPECT_EQ(run_engine(args, {"isready"}, out), 0) << args[0];
-        ASSERT_FALSE(out.empty()) << args[0];
-        EXPECT_EQ(out.back(), args[0] + " is not available yet");
-        // The tool runs instead of the protocol: the isready stays unread.
-        for (auto& l : out) EXPECT_NE(l, "readyok") << args[0];
-    }
+TEST(CommandLine, MkconfigRunsTheStartUpOnly) {
     std::vector<std::string> out;
     EXPECT_EQ(run_engine({"-mkconfig"}, {"isready"}, out), 0);
     ASSERT_FALSE(out.empty());

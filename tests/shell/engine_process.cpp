@@ -185,3 +185,7 @@ std::string without_startup(const std::string& text) {
     }
     return out + line;
 }
+
+void EngineProcess::terminate() {
+    if (pid_ > 0) kill(pid_, SIGTERM);
+}

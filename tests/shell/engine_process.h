@@ -19,6 +19,8 @@ public:
     void send(const std::string& line) { send_raw(line + "\n"); }
     void send_raw(const std::string& bytes);
     void close_input();
+    // Sends the termination signal (as a user ending a long tool run would).
+    void terminate();
 
     // Reads lines until one satisfies match; that line, or nothing when the
     // time ran out or the output ended first.

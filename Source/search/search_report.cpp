@@ -1,0 +1,35 @@
+// Figures of the last search for the console summary and the analyser.
+#include <cmath>
+#include "../shell/output.h"
+#include "hash.h"
+#include "search.h"
+#include "search_control.h"
+#include "thread.h"
+
+double effective_branching_factor() {
+    int d = shared.iteration_depth;
+    if (d < 6 || d >= MAX_PLY + 2) return 0;
+    double last = double(shared.nodes_per_depth[d]), earlier = double(shared.nodes_per_depth[d - 4]);
+    if (earlier <= 0 || last <= 0) return 0;
+    return std::pow(last / earlier, 0.25);
+}
+
+void print_table_counters() {
+    Counters c = sum_counters();
+    uint64_t pawn_probes = 0, pawn_hits = 0, evals = 0, eval_hits = 0;
+    int threads = settings.threads < 1 ? 1 : settings.threads;
+    for (int i = 0; i < threads && i < MAX_THREADS; i++) {
+        const SearchThread* t = thread_table[i];
+        if (!t) continue;
+        pawn_probes += t->eval.pawn_probes;
+        pawn_hits += t->eval.pawn_hits;
+        evals += t->eval.evals;
+        eval_hits += t->eval.cache_hits;
+    }
+    auto percent = [](uint64_t part, uint64_t whole) { return whole ? 100.0 * double(part) / double(whole) : 0.0; };
+    update_hashfull();
+    engine_printf("Hash fill= %.1f%%, Hash hits: main= %0.1f%%, pawn= %0.1f%%, eval= %0.1f%%, TB=%0.0fK",
+                  hashfull_fraction() * 100.0, percent(c.hits, c.probes), percent(pawn_hits, pawn_probes),
+                  percent(eval_hits, evals), double(c.tb_hits) / 1000.0);
+    engine_print("");
+}

@@ -1,0 +1,106 @@
+// -scoretraindata: re-scores EPD training lines with a short search at
+// the end of the line's principal variation.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include "../position/attacks.h"
+#include "../search/hash.h"
+#include "../search/search.h"
+#include "../search/search_control.h"
+#include "../search/strength.h"
+#include "../shell/game.h"
+#include "../shell/settings.h"
+#include "../shell/uci.h"
+#include "epd.h"
+#include "training_data.h"
+#include "training_tools.h"
+
+namespace {
+
+bool in_check(const Position& p) { return is_attacked(p, p.king_sq[p.side], p.side ^ 1) != 0; }
+
+bool is_capture(const Position& p, Move m) {
+    bool castle = (m & FLAG_MASK) && piece_type(p.board[move_from(m)]) == KING;
+    if (castle) return false;
+    return p.board[move_to(m)] != 0 || (piece_type(p.board[move_from(m)]) == PAWN && move_to(m) == p.ep_square);
+}
+
+void search_fixed(int depth) {
+    int16_t saved = settings.max_depth;
+    if (depth >= 0) settings.max_depth = int16_t(depth);
+    start_search(STATE_FIXED, false);
+    store_state(0);
+    settings.max_depth = saved;
+}
+
+}  // namespace
+
+void score_train_data() {
+    EngineSettings& s = settings;
+    if (!strstr(s.epd_in, ".epd") || !strstr(s.epd_out, ".epd")) return;
+    FILE* in = fopen(s.epd_in, "r");
+    if (!in) return;
+    FILE* out = fopen(s.epd_out, "w");
+    if (!out) {
+        fclose(in);
+        return;
+    }
+    s.noise = 99999.0f;
+    calibration_nps = 10000000.0f;
+    calibrated_elo = 4000.0f;
+    if (s.max_depth < 3) hash_use = 0;
+    end_of_input_quits = 0;
+    auto* f = new EpdFields;
+    char line[512];
+    while (fgets(line, sizeof line, in) && !s.quit_requested) {
+        if (!strchr(line, '\n')) {
+            int c;
+            while ((c = fgetc(in)) != EOF && c != '\n') {
+            }
+        }
+        if (line[0] == ' ' || line[0] == '#' || line[0] == ';') continue;
+        if (!parse_epd_line(line, *f) || !set_game_position(f->fen)) {
+            fputs(line, stdout);
+            continue;
+        }
+        clear_game_record();
+        bool has_gr = f->gr[0] != 0;
+        int ce = f->ce[0] ? atoi(f->ce) : 0;
+        double gr = has_gr ? atof(f->gr) : 0.5;
+        if (in_check(game_position())) continue;
+        if (hash_use) clear_hash();
+
+        // The line the short search finds leads to a quieter position.
+        search_fixed(2);
+        Move line_moves[MAX_PLY + 2];
+        int n = 0;
+        for (int i = 1; i <= MAX_PLY && shared.pv[i]; i++) line_moves[n++] = shared.pv[i];
+        for (int i = 0; i < n; i++) {
+            if (hash_move_problem(game_position(), line_moves[i]) != 0) break;
+            play_game_move(line_moves[i]);
+            ce = -ce;
+            gr = 1 - gr;
+        }
+        if (in_check(game_position())) continue;
+        search_fixed(-1);
+        if (!best_move || is_capture(game_position(), best_move)) continue;
+        if (shared.root_qscore - shared.root_eval > 50) continue;
+        int score = best_score;
+        int tb = shared.root_tb_result;
+        if (tb >= 0) score = tb == 4 ? 6000 : tb == 0 ? -6000 : 0;
+        if (std::fabs(score_to_probability(shared.root_eval) - score_to_probability(score)) > 0.3) continue;
+        char fen[128];
+        get_fen(game_position(), fen, 0);
+        if (!has_gr) {
+            fprintf(out, "%s sc %d;\n", fen, score);
+        } else {
+            if (std::fabs(score_to_probability(score) - gr) >= 0.5) continue;
+            fprintf(out, "%s ce %d; sc %d; gr %0.1f;\n", fen, ce, score, gr);
+        }
+    }
+    delete f;
+    fclose(in);
+    fclose(out);
+    end_of_input_quits = 1;
+}

@@ -1,0 +1,25 @@
+// The training-data tools run from the command line: conversions between
+// EPD and the binary record formats, the duplicate filter, the statistics
+// reports, the re-scorer and the self-play generator.
+#pragma once
+
+// Input files of -tdstats and -gencorrhist: the fixed names unless a path
+// follows the switch.
+extern char tdstats_input[200];
+extern char corrhist_input[200];
+// Openings file of -gentraindata: "mybook_6mv.epd" unless a name follows the count.
+extern char openings_input[200];
+
+void epd_to_bin();          // -epd2bin: settings.epd_in
+void bin_to_epd();          // -bin2epd: settings.bin_file
+void bin_to_ptb();          // -bin2ptb: settings.bin_file
+void filter_train_data();   // -filtertraindata: settings.bin_file into "filtered.bin"
+void training_stats();      // -tdstats
+void correction_stats();    // -gencorrhist
+void score_train_data();    // -scoretraindata: settings.epd_in into settings.epd_out
+void gen_train_data();      // -gentraindata: self-play into settings.bin_file and "autogen.pgn"
+
+// -mkopenings count file: writes count balanced openings to the file.
+extern char openings_output[200];
+extern int openings_wanted;
+void make_openings();

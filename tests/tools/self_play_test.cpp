@@ -1,0 +1,130 @@
+// The self-play generator (-gentraindata) and the openings it starts from.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <memory>
+#include <regex>
+#include <unistd.h>
+#include "../shell/engine_process.h"
+#include "../support/test_position.h"
+#include "position/notation.h"
+#include "tools/pgn.h"
+#include "tools_support.h"
+
+namespace {
+
+const std::string shipped_openings = std::string(VORN_SOURCE_DIR) + "/mybook_6mv.epd";
+
+// The games of a PGN text, split at their first tag.
+std::vector<std::string> games_of(const std::string& text) {
+    std::vector<std::string> games;
+    size_t at = 0;
+    while ((at = text.find("[Event ", at)) != std::string::npos) {
+        size_t next = text.find("[Event ", at + 1);
+        games.push_back(text.substr(at, next == std::string::npos ? std::string::npos : next - at));
+        at = next == std::string::npos ? text.size() : next;
+    }
+    return games;
+}
+
+}  // namespace
+
+TEST(SelfPlayData, GamesBecomePgnAndScoredPositions) {
+    TempDir dir;
+    write_file(dir.file("few.epd"), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq -\r\n"
+                                    "# not an opening\n"
+                                    "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - c0 \"Nc6\";\n");
+    std::vector<std::string> out;
+    ASSERT_EQ(run_engine({"-use_hce", "-d", "2", "-gentraindata", "gen.epd", "3", "few.epd"}, {}, out, dir.path()), 0);
+    ASSERT_FALSE(out.empty());
+    EXPECT_TRUE(contains(out, "generating training data"));
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(out.back(), m, std::regex("games (\\d+), positions (\\d+), [0-9.]+ positions per second")))
+        << out.back();
+    int games = std::stoi(m[1]), positions = std::stoi(m[2]);
+    EXPECT_LE(games, 3);
+
+    auto lines = file_lines(dir.file("gen.epd"));
+    EXPECT_EQ(int(lines.size()), positions);
+    for (auto& l : lines) {
+        EXPECT_TRUE(std::regex_match(l, std::regex(".+ [wb] [KQkq-]+ [a-h1-8-]+ ce -?\\d+; gr (0\\.0|0\\.5|1\\.0);"))) << l;
+        TestBoard b;
+        EXPECT_TRUE(b.set(l.substr(0, l.find(" ce ")).c_str())) << l;
+    }
+
+    auto pgn = games_of(read_file(dir.file("autogen.pgn")));
+    EXPECT_EQ(int(pgn.size()), games);
+    for (auto& text : pgn) {
+        EXPECT_NE(text.find("[White \"Vorn\"]\n[Black \"Vorn\"]\n"), std::string::npos);
+        EXPECT_TRUE(std::regex_search(text, std::regex("\\[Game \"g_\\d+\"\\]")));
+        EXPECT_TRUE(std::regex_search(text, std::regex("\\[Result \"(1-0|0-1|1/2-1/2)\"\\]")));
+        // The game reads back with our own PGN reader, move by legal move.
+        auto g = std::make_unique<PgnGame>();
+        memset(g.get(), 0, sizeof(PgnGame));
+        parse_pgn_game(*g, text.c_str());
+        EXPECT_GE(g->move_count, 30);
+        TestBoard b;
+        ASSERT_TRUE(b.set(g->start_fen));
+        for (int i = 0; i < g->move_count; i++) {
+            char move[32];
+            snprintf(move, sizeof move, "%s", g->moves[i]);
+            Move mv;
+            // Castling is written as the king's move (Kg1); the move reader
+            // takes it in its usual form.
+            std::string t = g->moves[i];
+            int king = b.pos().king_sq[b.pos().side];
+            bool castle = (t == "Kg1" || t == "Kc1" || t == "Kg8" || t == "Kc8") && file_of(king) == 4 &&
+                          (king == 4 || king == 60);
+            if (castle) snprintf(move, sizeof move, "%s", t[1] == 'g' ? "O-O" : "O-O-O");
+            ASSERT_TRUE(parse_move(b.pos(), move, mv)) << g->moves[i];
+            make_move(b.pos(), mv);
+        }
+    }
+}
+
+TEST(SelfPlayData, TheDefaultOpeningsFileAndAMissingOne) {
+    TempDir dir;
+    std::vector<std::string> out;
+    ASSERT_EQ(run_engine({"-use_hce", "-d", "1", "-gentraindata", "gen.epd", "1"}, {}, out, dir.path()), 0);
+    EXPECT_TRUE(contains(out, "can't read openings from mybook_6mv.epd"));
+    write_file(dir.file("mybook_6mv.epd"), read_file(shipped_openings));
+    out.clear();
+    ASSERT_EQ(run_engine({"-use_hce", "-d", "1", "-gentraindata", "gen.epd", "1"}, {}, out, dir.path()), 0);
+    EXPECT_TRUE(contains(out, "generating training data"));
+    EXPECT_EQ(run_engine({"-gentraindata", "gen.epd", "0"}, {}, out, dir.path()), 1);
+}
+
+TEST(SelfPlayData, TheShippedOpeningsAreBalancedPositionsAfterSixMovesEach) {
+    auto lines = file_lines(shipped_openings);
+    ASSERT_GE(lines.size(), 1000u);
+    for (auto& l : lines) {
+        TestBoard b;
+        ASSERT_TRUE(b.set(l.c_str())) << l;
+        EXPECT_EQ(b.pos().side, WHITE) << l;
+        EXPECT_FALSE(b.legal_moves().empty()) << l;
+    }
+    // The engine writes such a file itself.
+    TempDir dir;
+    std::vector<std::string> out;
+    ASSERT_EQ(run_engine({"-quiet", "-use_hce", "-mkopenings", "5", "o.epd"}, {}, out, dir.path()), 0);
+    EXPECT_TRUE(contains(out, "wrote 5 openings to o.epd"));
+    auto made = file_lines(dir.file("o.epd"));
+    ASSERT_EQ(made.size(), 5u);
+    for (auto& l : made) {
+        TestBoard b;
+        EXPECT_TRUE(b.set(l.c_str())) << l;
+    }
+}
+
+TEST(SelfPlayData, ATerminationSignalEndsTheRunWithItsTotals) {
+    TempDir dir;
+    write_file(dir.file("mybook_6mv.epd"), read_file(shipped_openings));
+    EngineProcess e({"-quiet", "-use_hce", "-d", "3", "-gentraindata", "gen.epd", "100000000"}, dir.path());
+    ASSERT_TRUE(e.wait_for_prefix("generating training data"));
+    usleep(300000);
+    e.terminate();
+    auto last = e.wait_for_prefix("games ", 20);
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(e.wait_exit(20), 0);
+    // Every line written is whole.
+    for (auto& l : file_lines(dir.file("gen.epd"))) EXPECT_NE(l.find(" ce "), std::string::npos) << l;
+}
