@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "../search/strength.h"
 #include "../search/hash.h"
 #include "../search/search_control.h"
 #include "console_commands.h"
@@ -72,7 +73,7 @@ void set_command(const char* name, const char* v1, const char* v2, const char* v
     } else if (is("target_nps")) {
         target_nps = float(atof(v1));
         s.limit_strength = 1;
-        s.elo = int16_t(elo_for_nps(target_nps));
+        s.elo = int16_t(elo_of_speed(target_nps));
         engine_printf("target_nps set to %.0f, Elo= %d", double(target_nps), s.elo);
     } else if (is("ss")) {
         if (whole(v1) == 1) {
