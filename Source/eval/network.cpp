@@ -107,6 +107,11 @@ void update(NetworkState& s, const Position& p) {
 
 }  // namespace
 
+void release_network_state(SearchThread& t) {
+    release(static_cast<NetworkState*>(t.eval.network));
+    t.eval.network = nullptr;
+}
+
 int network_material(int knights, int bishops, int rooks, int queens) {
     int s = 3 * (knights + bishops) + 5 * rooks;
     return s + queens * (s ? 10 : 6);

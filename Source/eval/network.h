@@ -66,6 +66,8 @@ int load_network();
 // thread's buffers cannot be had).
 int network_eval(SearchThread& t);
 bool network_loaded();
+// Frees a thread's network state (at the end of the process).
+void release_network_state(SearchThread& t);
 // Weight count the header implies, or -1 for a header no network can have.
 int64_t network_weight_count(const int16_t* header);
 // Writes a network in the file format (16-bit weights); 1 on success.

@@ -322,9 +322,11 @@ static void release_process() {
     release_hash();
     tb_free();
     close_log();
+    if (game_block) release_network_state(*game_block);
     free(game_block);
     game_block = nullptr;
     for (int i = 0; i < MAX_THREADS; i++) {
+        if (thread_table[i]) release_network_state(*thread_table[i]);
         free(thread_table[i]);
         thread_table[i] = nullptr;
     }
