@@ -85,6 +85,6 @@ void filter_train_data() {
     if (buckets)
         for (int i = 0; i < BUCKETS; i++) free(buckets[i].keys);
     free(buckets);
-    free(block);
+    free_tool_block(block);
     release_training_file();
 }

@@ -44,7 +44,7 @@ void epd_to_bin() {
     RecordBuffer records;
     SearchThread* block = new_tool_block();
     if (!block || !reserve_records(records, 65536)) {
-        free(block);
+        free_tool_block(block);
         fclose(in);
         return;
     }
@@ -79,7 +79,7 @@ void epd_to_bin() {
     }
     delete f;
     fclose(in);
-    free(block);
+    free_tool_block(block);
     printf("read %.0f positions.\n\n", double(records.count));
     FILE* out = fopen(out_name, "wb");
     if (out) {
@@ -115,7 +115,7 @@ void bin_to_epd() {
         if (skipped) printf("skipped %lld records that hold no position.\n", (long long)skipped);
     }
     if (out) fclose(out);
-    free(block);
+    free_tool_block(block);
     release_training_file();
 }
 
@@ -140,6 +140,6 @@ void bin_to_ptb() {
         if (skipped) printf("skipped %lld records that hold no position.\n", (long long)skipped);
     }
     if (out) fclose(out);
-    free(block);
+    free_tool_block(block);
     release_training_file();
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include "../eval/network.h"
 #include "../position/attacks.h"
 #include "../position/position.h"
 #include "../search/thread.h"
@@ -150,6 +151,11 @@ SearchThread* new_tool_block() {
     t->pos.thread = t;
     setup_move_lists(*t);
     return t;
+}
+
+void free_tool_block(SearchThread* t) {
+    if (t) release_network_state(*t);
+    free(t);
 }
 
 bool replace_extension(const char* name, const char* from, const char* to, char* out, int size) {

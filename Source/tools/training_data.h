@@ -65,6 +65,8 @@ void free_records(RecordBuffer& b);
 // Scratch search block for a tool that sets positions but does not search.
 struct SearchThread;
 SearchThread* new_tool_block();
+// Frees a tool block with the network state its evaluations made.
+void free_tool_block(SearchThread* t);
 
 // Output name: name with its first from replaced by to; false without from.
 bool replace_extension(const char* name, const char* from, const char* to, char* out, int size);

@@ -28,7 +28,7 @@ void training_stats() {
         counts[material < SLOTS ? material : SLOTS - 1]++;
     }
     for (int i = 0; i < SLOTS; i++) printf("%2d.  %8d\n", i, counts[i]);
-    free(block);
+    free_tool_block(block);
     release_training_file();
 }
 
@@ -58,6 +58,6 @@ void correction_stats() {
     }
     for (int i = 0; i < SLOTS; i++) printf("%d, ", int(std::lround(mean[i] * (count[i] < 256 ? count[i] : 256) / 256.0)));
     printf("\n");
-    free(block);
+    free_tool_block(block);
     release_training_file();
 }
