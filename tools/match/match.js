@@ -8,6 +8,11 @@
 //
 //   node match.js --engine1 ../../build/vorn --engine2 /usr/games/glaurung \
 //        --games 100 --tc 10+0.1 --pgn games.pgn
+//
+// --args1 / --args2 give an engine command-line words (for example
+// "-use_hce" or "-cfg other.cfg"); --openings FILE replaces the built-in
+// lines with the file's, one per line: moves in coordinate notation from
+// the start, or a FEN (EPD: the first four fields are enough).
 'use strict';
 const { spawn } = require('child_process');
 const fs = require('fs');
@@ -43,7 +48,8 @@ const OPENINGS = [
 ];
 
 function parseArgs(argv) {
-  const a = { games: 100, tc: '10+0.1', pgn: 'games.pgn', hash: 64, maxPlies: 600, engine1: '', engine2: '' };
+  const a = { games: 100, tc: '10+0.1', pgn: 'games.pgn', hash: 64, maxPlies: 600, engine1: '', engine2: '',
+              args1: '', args2: '', openings: '' };
   for (let i = 2; i < argv.length; i++) {
     const k = argv[i].replace(/^--/, '');
     a[k] = argv[++i];
@@ -56,13 +62,17 @@ function parseArgs(argv) {
 }
 
 class Engine {
-  constructor(path) {
+  constructor(path, words) {
     this.path = path;
+    this.words = words;
+    // Engines told apart by their command-line words too: the same program
+    // may play both sides with different settings.
+    this.key = [path, ...words].join(' ');
     this.name = path.split('/').pop();
     this.lines = [];
     this.waiters = [];
     this.dead = false;
-    this.proc = spawn(path, [], { stdio: ['pipe', 'pipe', 'ignore'] });
+    this.proc = spawn(path, words, { stdio: ['pipe', 'pipe', 'ignore'] });
     let buf = '';
     this.proc.stdout.on('data', (d) => {
       buf += d.toString();
@@ -81,7 +91,7 @@ class Engine {
     this.proc.stdin.on('error', () => { this.dead = true; });
   }
   onLine(line) {
-    if (line.startsWith('id name ')) this.name = line.slice(8).trim();
+    if (line.startsWith('id name ')) this.name = [line.slice(8).trim(), ...this.words].join(' ');
     const w = this.waiters.find((x) => x.match(line));
     if (w) {
       this.waiters.splice(this.waiters.indexOf(w), 1);
@@ -122,13 +132,19 @@ class Engine {
   }
 }
 
-function pgnOf(headers, sanMoves) {
+function pgnOf(headers, sanMoves, fen) {
   let out = '';
   for (const [k, v] of Object.entries(headers)) out += `[${k} "${v}"]\n`;
   out += '\n';
   let line = '';
+  // Move numbers follow the starting position's side and move number.
+  const f = fen ? fen.split(' ') : ['', 'w', '', '', '0', '1'];
+  const blackFirst = f[1] === 'b' ? 1 : 0;
+  const firstNumber = parseInt(f[5], 10) || 1;
   sanMoves.forEach((m, i) => {
-    const tok = (i % 2 === 0 ? `${i / 2 + 1}. ` : '') + m + ' ';
+    const k = i + blackFirst;
+    const number = firstNumber + Math.floor(k / 2);
+    const tok = (k % 2 === 0 ? `${number}. ` : i === 0 ? `${number}... ` : '') + m + ' ';
     if (line.length + tok.length > 79) { out += line.trimEnd() + '\n'; line = ''; }
     line += tok;
   });
@@ -136,11 +152,27 @@ function pgnOf(headers, sanMoves) {
   return out + line + '\n\n';
 }
 
+// An opening line: moves from the start position, or a FEN to start from.
+function openingStart(opening) {
+  if (!opening.includes('/')) return { fen: null, moves: opening.split(' ').filter((m) => m) };
+  const f = opening.trim().split(/\s+/);
+  const fen = f.slice(0, 4).join(' ') + ' ' + (/^\d+$/.test(f[4] || '') ? f[4] : '0') + ' ' +
+              (/^\d+$/.test(f[5] || '') ? f[5] : '1');
+  return { fen, moves: [] };
+}
+
+function readOpenings(file) {
+  const lines = fs.readFileSync(file, 'utf8').split(/\r?\n/).map((l) => l.trim());
+  return lines.filter((l) => l && !l.startsWith('#'));
+}
+
 async function playGame(args, white, black, opening, round, stats) {
-  const chess = new Chess();
+  const start = openingStart(opening);
+  const chess = start.fen ? new Chess(start.fen) : new Chess();
+  const startCommand = start.fen ? `position fen ${start.fen} moves ` : 'position startpos moves ';
   const uciMoves = [];
   const san = [];
-  for (const m of opening.split(' ')) {
+  for (const m of start.moves) {
     const r = chess.move({ from: m.slice(0, 2), to: m.slice(2, 4), promotion: m[4] });
     uciMoves.push(m);
     san.push(r.san);
@@ -162,7 +194,7 @@ async function playGame(args, white, black, opening, round, stats) {
     const side = chess.turn() === 'w' ? 0 : 1;
     const e = engines[side];
     const loses = side === 0 ? '0-1' : '1-0';
-    e.send('position startpos moves ' + uciMoves.join(' '));
+    e.send(startCommand + uciMoves.join(' '));
     const t0 = process.hrtime.bigint();
     e.send(`go wtime ${Math.round(clock[0])} btime ${Math.round(clock[1])} winc ${args.incMs} binc ${args.incMs}`);
     const line = await e.waitFor((l) => l.startsWith('bestmove'), clock[side] + 5000);
@@ -170,14 +202,14 @@ async function playGame(args, white, black, opening, round, stats) {
     if (line === null) {
       result = loses;
       termination = e.dead ? `${e.name} crashed` : `${e.name} sent no move`;
-      stats[e.dead ? 'crash' : 'nomove'][e.path]++;
+      stats[e.dead ? 'crash' : 'nomove'][e.key]++;
       break;
     }
     clock[side] -= spent;
     if (clock[side] < 0) {
       result = loses;
       termination = `${e.name} lost on time`;
-      stats.time[e.path]++;
+      stats.time[e.key]++;
       break;
     }
     clock[side] += args.incMs;
@@ -193,7 +225,7 @@ async function playGame(args, white, black, opening, round, stats) {
     if (!r) {
       result = loses;
       termination = `${e.name} played the illegal move ${text}`;
-      stats.illegal[e.path]++;
+      stats.illegal[e.key]++;
       break;
     }
     uciMoves.push(text);
@@ -204,7 +236,11 @@ async function playGame(args, white, black, opening, round, stats) {
     Round: String(round), White: white.name, Black: black.name, Result: result,
     TimeControl: `${args.baseMs / 1000}+${args.incMs / 1000}`, Termination: termination, Opening: opening,
   };
-  return { result, termination, pgn: pgnOf(headers, san) };
+  if (start.fen) {
+    headers.SetUp = '1';
+    headers.FEN = start.fen;
+  }
+  return { result, termination, pgn: pgnOf(headers, san, start.fen) };
 }
 
 async function main() {
@@ -214,15 +250,18 @@ async function main() {
     process.exit(2);
   }
   const paths = [args.engine1, args.engine2];
-  const zero = () => ({ [paths[0]]: 0, [paths[1]]: 0 });
+  const words = [args.args1, args.args2].map((w) => String(w).split(/\s+/).filter((x) => x));
+  const openings = args.openings ? readOpenings(args.openings) : OPENINGS;
+  const keys = paths.map((p, i) => [p, ...words[i]].join(' '));
+  const zero = () => ({ [keys[0]]: 0, [keys[1]]: 0 });
   const stats = { time: zero(), illegal: zero(), crash: zero(), nomove: zero() };
   const score = { win: 0, draw: 0, loss: 0 };
   fs.writeFileSync(args.pgn, '');
-  let e = [new Engine(paths[0]), new Engine(paths[1])];
+  let e = [new Engine(paths[0], words[0]), new Engine(paths[1], words[1])];
   for (const x of e) if (!(await x.start(args.hash))) { console.error(`${x.path} did not start`); process.exit(1); }
   for (let g = 0; g < args.games; g++) {
     // Each opening twice, colours swapped; engine1 has White in even games.
-    const opening = OPENINGS[Math.floor(g / 2) % OPENINGS.length];
+    const opening = openings[Math.floor(g / 2) % openings.length];
     const firstWhite = g % 2 === 0;
     const white = firstWhite ? e[0] : e[1], black = firstWhite ? e[1] : e[0];
     const r = await playGame(args, white, black, opening, g + 1, stats);
@@ -237,13 +276,13 @@ async function main() {
     for (let i = 0; i < 2; i++) {
       if (e[i].dead || !(await e[i].ready())) {
         e[i].kill();
-        e[i] = new Engine(paths[i]);
+        e[i] = new Engine(paths[i], words[i]);
         if (!(await e[i].start(args.hash))) { console.error(`${paths[i]} did not restart`); process.exit(1); }
       }
     }
   }
   for (const x of e) x.kill();
-  console.log(JSON.stringify({ engine1: paths[0], engine2: paths[1], score, timeLosses: stats.time,
+  console.log(JSON.stringify({ engine1: keys[0], engine2: keys[1], score, timeLosses: stats.time,
     illegalMoves: stats.illegal, crashes: stats.crash, noMove: stats.nomove }));
 }
 
