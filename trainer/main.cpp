@@ -2,20 +2,27 @@
 // vorn -bin2ptb) and writes it in the engine's network format.
 //   vorn-trainer --data a.ptb [--data b.ptb] --out net.nn [--epochs 10]
 //                [--width 1280] [--batch 16384] [--lr 0.001] [--seed 1]
-//                [--validation 0.05] [--threads 2]
+//                [--validation 0.05] [--threads 2] [--compare 2000]
+// --compare N loads the written network into the engine and measures how
+// far its integer scores lie from the float model's on N held-out samples.
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 #include "position/attacks.h"
+#include "position/zobrist.h"
+#include "shell/settings.h"
 #include "trainer.h"
 
 int main(int argc, char** argv) {
     init_tables();
+    init_zobrist();
     TrainerConfig config;
     std::vector<std::string> data;
     std::string out;
+    long compare = 2000;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string k = argv[i], v = argv[i + 1];
         if (k == "--data") data.push_back(v);
@@ -27,6 +34,7 @@ int main(int argc, char** argv) {
         else if (k == "--seed") config.seed = uint32_t(strtoul(v.c_str(), nullptr, 10));
         else if (k == "--validation") config.validation = float(atof(v.c_str()));
         else if (k == "--threads") config.threads = atoi(v.c_str());
+        else if (k == "--compare") compare = atol(v.c_str());
         else {
             fprintf(stderr, "unknown argument %s\n", k.c_str());
             return 2;
@@ -59,5 +67,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     printf("wrote %s, validation loss %.6f\n", out.c_str(), loss);
+    if (compare > 0) {
+        // The held-out samples are the last ones after training.
+        const size_t held = std::min(size_t(double(samples.size()) * config.validation), size_t(compare));
+        set_default_settings();
+        settings.noise = 99999.0f;
+        Agreement a;
+        if (!compare_with_engine(model, samples.data() + samples.size() - held, held, out, a)) {
+            fprintf(stderr, "the engine did not load %s\n", out.c_str());
+            return 1;
+        }
+        printf("engine against float model on %d held-out positions: mean %.2f cp, worst %.1f cp\n", a.compared,
+               a.mean, a.worst);
+    }
     return 0;
 }

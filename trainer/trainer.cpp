@@ -6,12 +6,17 @@
 #include <random>
 #include <thread>
 #include "eval/network.h"
+#include "search/thread.h"
+#include "shell/settings.h"
+#include "tools/training_data.h"
 #include "position/attacks.h"
 #include "position/position.h"
 
 namespace {
 
 constexpr int FEATURE_ROWS = 2 * 768;
+constexpr int SQUARE_ROWS = 768;  // piece and square, either material bucket
+constexpr int PIECE_ROWS = 12;    // piece (own or other side), any square
 constexpr int BUCKETS = 6;
 constexpr float OUTPUT_SCALE = 300.0f;
 // Units of the loaded integer network per float unit: the accumulators
@@ -211,8 +216,21 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
     adam_own.init(m.own.size());
     adam_other.init(m.other.size());
     const size_t w = size_t(m.width);
+    // Factorised rows: the network's row for a feature is its own row plus
+    // one shared by both material buckets (the same piece on the same
+    // square) plus one shared by every square (the same piece anywhere).
+    // The shared rows learn from every position, so a piece's worth is
+    // known even where the own row has seen few positions; they are merged
+    // into the network's rows after every step.
+    std::vector<float> base = m.features;
+    std::vector<float> square(size_t(SQUARE_ROWS) * w, 0.0f), piece(size_t(PIECE_ROWS) * w, 0.0f);
+    std::vector<float> g_square(square.size()), g_piece(piece.size());
+    Adam adam_square, adam_piece;
+    adam_square.init(square.size());
+    adam_piece.init(piece.size());
+    std::vector<float> best = m.features, best_bias = m.bias, best_own = m.own, best_other = m.other;
     int steps = 0;
-    double validation = loss_of(m, valid, held);
+    double validation = loss_of(m, valid, held), best_validation = validation;
     for (int epoch = 0; epoch < config.epochs; epoch++) {
         std::shuffle(samples.begin(), samples.begin() + long(n_train), rng);
         double train_loss = 0;
@@ -245,11 +263,30 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
             steps++;
             const float c1 = 1 - std::pow(0.9f, float(steps)), c2 = 1 - std::pow(0.999f, float(steps));
             const float lr = config.learning_rate;
-            // Only the feature rows this batch touched are updated.
+            // Only the feature rows this batch touched are updated; their
+            // gradients also go to the shared rows they take part in.
+            std::fill(g_square.begin(), g_square.end(), 0.0f);
+            std::fill(g_piece.begin(), g_piece.end(), 0.0f);
             for (size_t r = 0; r < size_t(FEATURE_ROWS); r++) {
                 if (!g.touched[r]) continue;
-                for (size_t j = 0; j < w; j++) g.features[r * w + j] *= scale;
-                adam_features.step(m.features.data(), g.features.data(), r * w, r * w + w, lr, c1, c2);
+                float* gr = &g.features[r * w];
+                float* gs = &g_square[(r % SQUARE_ROWS) * w];
+                float* gp = &g_piece[(r % SQUARE_ROWS / 64) * w];
+                for (size_t j = 0; j < w; j++) {
+                    gr[j] *= scale;
+                    gs[j] += gr[j];
+                    gp[j] += gr[j];
+                }
+                adam_features.step(base.data(), g.features.data(), r * w, r * w + w, lr, c1, c2);
+            }
+            adam_square.step(square.data(), g_square.data(), 0, square.size(), lr, c1, c2);
+            adam_piece.step(piece.data(), g_piece.data(), 0, piece.size(), lr, c1, c2);
+            for (size_t r = 0; r < size_t(FEATURE_ROWS); r++) {
+                const float* b = &base[r * w];
+                const float* q = &square[(r % SQUARE_ROWS) * w];
+                const float* pc = &piece[(r % SQUARE_ROWS / 64) * w];
+                float* out = &m.features[r * w];
+                for (size_t j = 0; j < w; j++) out[j] = b[j] + q[j] + pc[j];
             }
             adam_bias.step(m.bias.data(), g.bias.data(), 0, m.bias.size(), lr, c1, c2);
             adam_own.step(m.own.data(), g.own.data(), 0, m.own.size(), lr, c1, c2);
@@ -269,6 +306,22 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
         if (!config.quiet)
             printf("epoch %d: train loss %.6f, validation loss %.6f\n", epoch + 1,
                    n_train ? train_loss / double(n_train) : 0.0, validation);
+        if (validation < best_validation || epoch == 0) {
+            best_validation = validation;
+            best = m.features;
+            best_bias = m.bias;
+            best_own = m.own;
+            best_other = m.other;
+        }
+    }
+    // The epoch that did best on the held-out samples is kept.
+    if (held && best_validation < validation) {
+        m.features = best;
+        m.bias = best_bias;
+        m.own = best_own;
+        m.other = best_other;
+        validation = best_validation;
+        if (!config.quiet) printf("kept the epoch with validation loss %.6f\n", validation);
     }
     return validation;
 }
@@ -289,6 +342,58 @@ bool write_network(const Model& m, const std::string& path) {
     if (int64_t(at) != count) return false;
     for (int16_t& v : q) v = int16_t(v * 4);
     return save_network(path.c_str(), header, q.data(), count) == 1;
+}
+
+void sample_fen(const Sample& s, char* out) {
+    char board[64];
+    memset(board, 0, sizeof board);
+    static const char letters[] = "kpnbrq";
+    for (int i = 0; i < s.count; i++) {
+        int f = s.own[i] % 768;
+        char c = letters[(f % 384) / 64];
+        board[f & 63] = f < 384 ? char(c - 'a' + 'A') : c;
+    }
+    int at = 0;
+    for (int rank = 7; rank >= 0; rank--) {
+        int empty = 0;
+        for (int file = 0; file < 8; file++) {
+            char c = board[rank * 8 + file];
+            if (!c) {
+                empty++;
+                continue;
+            }
+            if (empty) out[at++] = char('0' + empty);
+            empty = 0;
+            out[at++] = c;
+        }
+        if (empty) out[at++] = char('0' + empty);
+        if (rank) out[at++] = '/';
+    }
+    snprintf(out + at, size_t(100 - at), " w - - 0 1");
+}
+
+bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const std::string& path, Agreement& out) {
+    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", path.c_str());
+    if (load_network() != 1) return false;
+    SearchThread* block = new_tool_block();
+    if (!block) return false;
+    out = Agreement();
+    double sum = 0;
+    for (size_t k = 0; k < n; k++) {
+        char fen[100];
+        sample_fen(samples[k], fen);
+        if (set_fen(block->pos, fen) != 0) continue;
+        const float expect = predict(m, samples[k]);
+        if (std::fabs(expect) >= 2900) continue;  // the engine clamps at 3000
+        block->eval.ply = 1;  // a full refresh, no incremental update
+        const double d = std::fabs(double(network_eval(*block)) - expect);
+        sum += d;
+        out.worst = std::max(out.worst, d);
+        out.compared++;
+    }
+    out.mean = out.compared ? sum / out.compared : 0;
+    free_tool_block(block);
+    return true;
 }
 
 bool read_feature_file(const std::string& path, std::vector<FeatureRecord>& out) {

@@ -8,15 +8,11 @@
 
 struct Position;
 
-// The feature record: the side to move's 32 feature numbers (8193 for an
-// empty slot) and the target probability.
-struct FeatureRecord {
-    int16_t features[32];
-    float target;
-};
-static_assert(sizeof(FeatureRecord) == 68, "feature records are 68 bytes on disk");
+#include "tools/training_data.h"
 
-constexpr int16_t EMPTY_FEATURE = 8193;
+// The feature record is the engine's (vorn -bin2ptb writes it): the side
+// to move's 32 feature numbers, 8193 in empty slots, and the target.
+constexpr int16_t EMPTY_FEATURE = NO_FEATURE;
 
 // A training sample as the model reads it: both perspectives' feature
 // rows (input bucket already applied) and the output bucket.
@@ -58,5 +54,20 @@ float predict(const Model& m, const Sample& s);
 double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config);
 // Writes the model as a network file the engine loads; true on success.
 bool write_network(const Model& m, const std::string& path);
+// A FEN of the position a sample was made from, seen from the side to
+// move: its pieces white, White to move, in the record's frame (the
+// network sees the same features there). Room for 100 bytes.
+void sample_fen(const Sample& s, char* out);
+
+// How far the engine's integer inference of a network file lies from the
+// float model on samples: mean and largest difference in centipawns, over
+// the samples whose float score is inside the engine's limit.
+struct Agreement {
+    double mean = 0, worst = 0;
+    int compared = 0;
+};
+// Loads the file into the engine (it stays loaded); false when it fails.
+bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const std::string& path, Agreement& out);
+
 // Reads a file of feature records.
 bool read_feature_file(const std::string& path, std::vector<FeatureRecord>& out);

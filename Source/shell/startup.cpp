@@ -258,6 +258,8 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
             mode = MODE_TDSTATS;
             if (i + 1 < argc && argv[i + 1][0] != '-') text(tdstats_input, sizeof tdstats_input, argv[++i]);
         }
+        // Not one of the original switches: a random-move rate for -gentraindata.
+        if (is("-genrandom")) random_move_permille = int(clamp(integer(arg()), 0, 1000));
         // Not one of the original switches: the openings file for -gentraindata.
         if (is("-mkopenings")) {
             long long n = integer(arg());

@@ -8,6 +8,7 @@
 #include "../eval/evaluate.h"
 #include "../position/attacks.h"
 #include "../position/makemove.h"
+#include "../position/movegen.h"
 #include "../position/notation.h"
 #include "../search/hash.h"
 #include "../search/search.h"
@@ -20,6 +21,7 @@
 #include "training_tools.h"
 
 char openings_input[200] = "mybook_6mv.epd";
+int random_move_permille = 0;
 
 namespace {
 
@@ -128,8 +130,25 @@ void check_progress() {
     if (now_seconds() - progress.last_report >= PROGRESS_SECONDS) report_progress();
 }
 
+// A legal move other than best, drawn with the seed; best when there is none.
+Move random_other_move(Position& p, Move best, uint32_t& seed) {
+    MoveEntry list[MAX_MOVES];
+    Move legal[MAX_MOVES];
+    int n = 0;
+    gen_all(p, list);
+    for (MoveEntry* e = list; e->move != MOVE_END; e++)
+        if (e->move != best && is_legal(p, p.side, e->move)) legal[n++] = e->move;
+    if (n == 0) return best;
+    seed = seed * 1664525u + 1013904223u;
+    return legal[(seed >> 8) % uint32_t(n)];
+}
+
 // Plays one game from fen; White's result (1, 0.5, 0) in white_result.
-void play_game(const char* fen, GameRecord& g, double& white_result) {
+// With a random-move rate, that share of the moves is replaced by a random
+// legal one after the search, so that the games also reach positions a
+// good player avoids (a piece down, a king in the open); their scores still
+// come from searches.
+void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& seed) {
     g.count = 0;
     white_result = 0.5;
     if (!set_game_position(fen)) return;
@@ -168,7 +187,20 @@ void play_game(const char* fen, GameRecord& g, double& white_result) {
             return;
         }
         previous = k;
-        play_game_move(best_move);
+        Move played = best_move;
+        if (random_move_permille > 0) {
+            seed = seed * 1664525u + 1013904223u;
+            if ((seed >> 8) % 1000u < uint32_t(random_move_permille)) {
+                played = random_other_move(p, best_move, seed);
+                // The search's opinion of the move played no longer holds.
+                previous = 0;
+            }
+        }
+        if (played != best_move) {
+            move_text(p, played, san);
+            snprintf(r.text, sizeof r.text, "%s {random}", san);
+        }
+        play_game_move(played);
     }
 }
 
@@ -230,7 +262,7 @@ void gen_train_data() {
         seed = seed * 1664525u + 1013904223u;
         const char* fen = openings.fen[seed % uint32_t(openings.count)];
         double white = 0.5;
-        play_game(fen, *game, white);
+        play_game(fen, *game, white, seed);
         if (game->count >= 30 && !s.quit_requested) {
             write_game(pgn, out, *game, white, int(n), progress.positions);
             progress.games++;

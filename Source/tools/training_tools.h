@@ -9,6 +9,8 @@ extern char tdstats_input[200];
 extern char corrhist_input[200];
 // Openings file of -gentraindata: "mybook_6mv.epd" unless a name follows the count.
 extern char openings_input[200];
+// Share (per thousand) of self-play moves replaced by a random legal move.
+extern int random_move_permille;
 
 void epd_to_bin();          // -epd2bin: settings.epd_in
 void bin_to_epd();          // -bin2epd: settings.bin_file

@@ -8,6 +8,7 @@
 #include "position/makemove.h"
 #include "position/movegen.h"
 #include "position/zobrist.h"
+#include "eval/network.h"
 #include "search/thread.h"
 
 inline void init_engine_tables() {
@@ -26,6 +27,10 @@ struct TestBoard {
         setup_move_lists(*block);
     }
     explicit TestBoard(const char* fen) : TestBoard() { set(fen); }
+    // The network state a board's evaluations made belongs to its block.
+    ~TestBoard() { release_network_state(*block); }
+    TestBoard(const TestBoard&) = delete;
+    TestBoard& operator=(const TestBoard&) = delete;
     Position& pos() { return block->pos; }
     bool set(const char* fen) { return set_fen(block->pos, fen) == 0; }
     std::string fen(bool counters = false) {

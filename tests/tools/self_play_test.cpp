@@ -26,6 +26,43 @@ std::vector<std::string> games_of(const std::string& text) {
     return games;
 }
 
+// Checks the games of an "autogen.pgn" text: tags, and every move legal
+// when read back with our own PGN reader. Returns the games.
+std::vector<std::string> check_generated_games(const std::string& file, int games) {
+    auto pgn = games_of(read_file(file));
+    EXPECT_EQ(int(pgn.size()), games);
+    for (auto& text : pgn) {
+        EXPECT_NE(text.find("[White \"Vorn\"]\n[Black \"Vorn\"]\n"), std::string::npos);
+        EXPECT_TRUE(std::regex_search(text, std::regex("\\[Game \"g_\\d+\"\\]")));
+        EXPECT_TRUE(std::regex_search(text, std::regex("\\[Result \"(1-0|0-1|1/2-1/2)\"\\]")));
+        // The game reads back with our own PGN reader, move by legal move.
+        auto g = std::make_unique<PgnGame>();
+        memset(g.get(), 0, sizeof(PgnGame));
+        parse_pgn_game(*g, text.c_str());
+        EXPECT_GE(g->move_count, 30);
+        TestBoard b;
+        EXPECT_TRUE(b.set(g->start_fen));
+        for (int i = 0; i < g->move_count; i++) {
+            char move[32];
+            snprintf(move, sizeof move, "%s", g->moves[i]);
+            Move mv;
+            // Castling is written as the king's move (Kg1); the move reader
+            // takes it in its usual form.
+            std::string t = g->moves[i];
+            int king = b.pos().king_sq[b.pos().side];
+            bool castle = (t == "Kg1" || t == "Kc1" || t == "Kg8" || t == "Kc8") && file_of(king) == 4 &&
+                          (king == 4 || king == 60);
+            if (castle) snprintf(move, sizeof move, "%s", t[1] == 'g' ? "O-O" : "O-O-O");
+            if (!parse_move(b.pos(), move, mv)) {
+                ADD_FAILURE() << "illegal move " << g->moves[i];
+                break;
+            }
+            make_move(b.pos(), mv);
+        }
+    }
+    return pgn;
+}
+
 }  // namespace
 
 TEST(SelfPlayData, GamesBecomePgnAndScoredPositions) {
@@ -51,34 +88,36 @@ TEST(SelfPlayData, GamesBecomePgnAndScoredPositions) {
         EXPECT_TRUE(b.set(l.substr(0, l.find(" ce ")).c_str())) << l;
     }
 
-    auto pgn = games_of(read_file(dir.file("autogen.pgn")));
-    EXPECT_EQ(int(pgn.size()), games);
-    for (auto& text : pgn) {
-        EXPECT_NE(text.find("[White \"Vorn\"]\n[Black \"Vorn\"]\n"), std::string::npos);
-        EXPECT_TRUE(std::regex_search(text, std::regex("\\[Game \"g_\\d+\"\\]")));
-        EXPECT_TRUE(std::regex_search(text, std::regex("\\[Result \"(1-0|0-1|1/2-1/2)\"\\]")));
-        // The game reads back with our own PGN reader, move by legal move.
-        auto g = std::make_unique<PgnGame>();
-        memset(g.get(), 0, sizeof(PgnGame));
-        parse_pgn_game(*g, text.c_str());
-        EXPECT_GE(g->move_count, 30);
-        TestBoard b;
-        ASSERT_TRUE(b.set(g->start_fen));
-        for (int i = 0; i < g->move_count; i++) {
-            char move[32];
-            snprintf(move, sizeof move, "%s", g->moves[i]);
-            Move mv;
-            // Castling is written as the king's move (Kg1); the move reader
-            // takes it in its usual form.
-            std::string t = g->moves[i];
-            int king = b.pos().king_sq[b.pos().side];
-            bool castle = (t == "Kg1" || t == "Kc1" || t == "Kg8" || t == "Kc8") && file_of(king) == 4 &&
-                          (king == 4 || king == 60);
-            if (castle) snprintf(move, sizeof move, "%s", t[1] == 'g' ? "O-O" : "O-O-O");
-            ASSERT_TRUE(parse_move(b.pos(), move, mv)) << g->moves[i];
-            make_move(b.pos(), mv);
-        }
+    check_generated_games(dir.file("autogen.pgn"), games);
+}
+
+TEST(SelfPlayData, ARandomMoveRateReplacesThatShareOfTheMoves) {
+    TempDir dir;
+    write_file(dir.file("mybook_6mv.epd"), read_file(shipped_openings));
+    std::vector<std::string> out;
+    ASSERT_EQ(run_engine({"-quiet", "-use_hce", "-d", "1", "-genrandom", "1000", "-gentraindata", "gen.epd", "3"}, {},
+                         out, dir.path()),
+              0);
+    std::smatch m;
+    ASSERT_FALSE(out.empty());
+    ASSERT_TRUE(std::regex_match(out.back(), m, std::regex("games (\\d+), positions (\\d+), .*"))) << out.back();
+    auto games = check_generated_games(dir.file("autogen.pgn"), std::stoi(m[1]));
+    ASSERT_FALSE(games.empty());
+    for (auto& text : games) {
+        // The moves played are random ones; a searched comment stays only
+        // on a forced move (there is no other) and on the ply that ended
+        // the game.
+        auto count = [&text](const char* pattern) {
+            std::regex r(pattern);
+            return std::distance(std::sregex_iterator(text.begin(), text.end(), r), std::sregex_iterator());
+        };
+        auto random = count("\\{random\\}"), searched = count("\\{-?[0-9]+\\.[0-9]+/[0-9]+\\}");
+        EXPECT_GE(random, 29);
+        EXPECT_LE(searched * 10, random) << text;
     }
+    // The scores are still the searches': every written line is whole.
+    for (auto& l : file_lines(dir.file("gen.epd")))
+        EXPECT_TRUE(std::regex_match(l, std::regex(".+ ce -?\\d+; gr (0\\.0|0\\.5|1\\.0);"))) << l;
 }
 
 TEST(SelfPlayData, TheDefaultOpeningsFileAndAMissingOne) {
