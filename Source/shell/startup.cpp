@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <ctime>
 #include "../book/book_build.h"
 #include "../position/attacks.h"
@@ -35,6 +36,9 @@ float calibration_nps = 0;
 float calibrated_elo = 3300;
 
 char prune_input[200] = "\\chess\\trainingdata\\bin\\2025_n6k.bin";
+
+// A parameter text applied over the built-in weights (-params FILE).
+static char params_file[200] = "";
 
 static const char* const calibration_fen = "rnb1k2r/1pq1bppp/p2p1n2/4p3/4P3/2N1BN2/PPP1BPPP/R2QK2R w KQkq -";
 
@@ -258,6 +262,8 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
             mode = MODE_TDSTATS;
             if (i + 1 < argc && argv[i + 1][0] != '-') text(tdstats_input, sizeof tdstats_input, argv[++i]);
         }
+        // Not one of the original switches: hand-crafted weights from a file.
+        if (is("-params")) text(params_file, sizeof params_file, arg());
         // Not one of the original switches: a random-move rate for -gentraindata.
         if (is("-genrandom")) random_move_permille = int(clamp(integer(arg()), 0, 1000));
         // Not one of the original switches: the openings file for -gentraindata.
@@ -296,6 +302,20 @@ static const char* mode_switch(EngineMode mode) {
 
 // Measures the speed of a fixed 35000-node search; the speed rates the
 // engine for UCI_Elo and scales the speed throttle.
+// Applies the parameter text of a file over the table; false when the
+// file cannot be read.
+static bool apply_param_file(const char* name) {
+    FILE* f = fopen(name, "rb");
+    if (!f) return false;
+    std::string text;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
+    fclose(f);
+    apply_param_text(text.c_str());
+    return true;
+}
+
 static void calibrate() {
     EngineSettings& s = settings;
     set_game_position(calibration_fen);
@@ -354,6 +374,10 @@ int engine_main(int argc, char** argv) {
     if (settings.log) open_log();
     register_params();
     apply_param_text(builtin_param_text);
+    if (params_file[0]) {
+        if (apply_param_file(params_file)) engine_printf("info string loaded parameters from %s", params_file);
+        else engine_printf("info string can't read parameters from %s", params_file);
+    }
     load_network();
     if (strlen(settings.syzygy_path) > 1) tb_setup();
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fstream>
 #include "engine_process.h"
+#include "eval/params.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
 
@@ -183,4 +184,30 @@ TEST(CommandLine, ConsoleSwitchGivesTheConsoleDialect) {
     out = without_startup(out);
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(out[0], "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
+}
+
+TEST(CommandLine, AParameterFileReplacesTheBuiltInWeights) {
+    // The built-in text with the queen worth twice as much.
+    std::string text = builtin_param_text;
+    const std::string queen = "mtl_queen,1069,1094";
+    ASSERT_NE(text.find(queen), std::string::npos);
+    text.replace(text.find(queen), queen.size(), "mtl_queen,2100,2100");
+    TempDir dir;
+    std::ofstream(dir.file("weights.txt")) << text;
+    const std::vector<std::string> session = {"fen rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", "ev", "quit"};
+    auto material = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> out;
+        EXPECT_EQ(run_engine(args, session, out, dir.path()), 0);
+        for (auto& l : out)
+            if (l.find(" mtl= ") != std::string::npos) return atoi(l.c_str() + l.find(" mtl= ") + 6);
+        ADD_FAILURE() << "no material line";
+        return 0;
+    };
+    int built_in = material({"-use_hce", "-c"});
+    int doubled = material({"-use_hce", "-params", "weights.txt", "-c"});
+    EXPECT_NEAR(built_in, 1069, 40);
+    EXPECT_NEAR(doubled, 2100, 80);
+    std::vector<std::string> out;
+    EXPECT_EQ(run_engine({"-params", "none.txt"}, {"quit"}, out, dir.path()), 0);
+    EXPECT_NE(std::find(out.begin(), out.end(), "info string can't read parameters from none.txt"), out.end());
 }
