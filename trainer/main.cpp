@@ -3,6 +3,9 @@
 //   vorn-trainer --data a.ptb [--data b.ptb] --out net.nn [--epochs 10]
 //                [--width 1280] [--batch 16384] [--lr 0.001] [--seed 1]
 //                [--validation 0.05] [--threads 2] [--compare 2000]
+//                [--init start.nn]
+// --init trains on from a network file of the built-in layout instead of
+// random weights (its width replaces --width).
 // --compare N loads the written network into the engine and measures how
 // far its integer scores lie from the float model's on N held-out samples.
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 #include "position/attacks.h"
+#include "eval/network.h"
 #include "position/zobrist.h"
 #include "shell/settings.h"
 #include "trainer.h"
@@ -23,6 +27,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> data;
     std::string out;
     long compare = 2000;
+    std::string init;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string k = argv[i], v = argv[i + 1];
         if (k == "--data") data.push_back(v);
@@ -35,6 +40,7 @@ int main(int argc, char** argv) {
         else if (k == "--validation") config.validation = float(atof(v.c_str()));
         else if (k == "--threads") config.threads = atoi(v.c_str());
         else if (k == "--compare") compare = atol(v.c_str());
+        else if (k == "--init") init = v;
         else {
             fprintf(stderr, "unknown argument %s\n", k.c_str());
             return 2;
@@ -60,7 +66,18 @@ int main(int argc, char** argv) {
     records.shrink_to_fit();
     printf("%zu samples\n", samples.size());
     Model model;
-    init_model(model, config.width, config.seed);
+    if (init.empty()) {
+        init_model(model, config.width, config.seed);
+    } else {
+        set_default_settings();
+        settings.noise = 99999.0f;
+        snprintf(settings.nn_file, sizeof settings.nn_file, "%s", init.c_str());
+        if (load_network() != 1 || !model_from_loaded_network(model)) {
+            fprintf(stderr, "%s is not a network of the built-in layout\n", init.c_str());
+            return 1;
+        }
+        config.width = model.width;
+    }
     double loss = train(model, samples, config);
     if (!write_network(model, out)) {
         fprintf(stderr, "can't write %s\n", out.c_str());

@@ -196,6 +196,27 @@ void init_model(Model& m, int width, uint32_t seed) {
     for (float& v : m.other) v = out(rng);
 }
 
+bool model_from_loaded_network(Model& m) {
+    const Network& n = network;
+    const int16_t* h = n.header;
+    if (h[NN_VERSION] != 805 || h[NN_INPUT_BUCKETS] != 2 || h[NN_BUCKET_SCHEME] != 6 || n.o != n.u || n.m != 0 ||
+        n.h != 0 || n.o < 1 || n.rows < BUCKETS)
+        return false;
+    const int w = n.o;
+    m.width = w;
+    m.features.resize(size_t(FEATURE_ROWS) * w);
+    for (size_t i = 0; i < m.features.size(); i++) m.features[i] = float(n.features[i]) / ACC_UNIT;
+    m.bias.resize(size_t(w));
+    for (int j = 0; j < w; j++) m.bias[size_t(j)] = float(n.white_bias[j]) / ACC_UNIT;
+    m.own.resize(size_t(BUCKETS) * w);
+    m.other.resize(size_t(BUCKETS) * w);
+    for (size_t i = 0; i < m.own.size(); i++) {
+        m.own[i] = float(n.block_a[i]) / OUT_UNIT;
+        m.other[i] = float(n.block_b[i]) / OUT_UNIT;
+    }
+    return true;
+}
+
 float predict(const Model& m, const Sample& s) {
     std::vector<float> a(static_cast<size_t>(m.width)), b(static_cast<size_t>(m.width));
     return forward(m, s, a.data(), b.data());

@@ -48,6 +48,9 @@ struct Model {
 };
 
 void init_model(Model& m, int width, uint32_t seed);
+// The model of the network the engine has loaded, to train further from
+// it; false unless the network has the built-in layout.
+bool model_from_loaded_network(Model& m);
 // Centipawns the float model predicts for a sample, for the side to move.
 float predict(const Model& m, const Sample& s);
 // Trains on the samples; returns the last validation loss.

@@ -96,8 +96,21 @@ TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
     EXPECT_GT(counted, 40);
     EXPECT_LT(worst, 8.0);
     EXPECT_LT(sum / counted, 2.0) << "mean difference";
+
+    // Training can go on from the file: the model read back from the loaded
+    // network predicts what the engine computes, and what the written model did.
+    Model again;
+    ASSERT_TRUE(model_from_loaded_network(again));
+    ASSERT_EQ(again.width, 32);
+    double furthest = 0;
+    for (size_t k = 0; k < 200; k++)
+        furthest = std::max(furthest, std::fabs(double(predict(again, samples[k]) - predict(model, samples[k]))));
+    EXPECT_LT(furthest, 8.0);
     snprintf(settings.nn_file, sizeof settings.nn_file, "embedded");
     load_network();
+    // The built-in network is the built-in layout, 1280 wide.
+    ASSERT_TRUE(model_from_loaded_network(again));
+    EXPECT_EQ(again.width, 1280);
 }
 
 }  // namespace
