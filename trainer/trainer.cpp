@@ -249,7 +249,7 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
     Adam adam_square, adam_piece;
     adam_square.init(square.size());
     adam_piece.init(piece.size());
-    std::vector<float> best = m.features, best_bias = m.bias, best_own = m.own, best_other = m.other;
+    Model best = m;
     int steps = 0;
     double validation = loss_of(m, valid, held), best_validation = validation;
     for (int epoch = 0; epoch < config.epochs; epoch++) {
@@ -329,18 +329,12 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
                    n_train ? train_loss / double(n_train) : 0.0, validation);
         if (validation < best_validation || epoch == 0) {
             best_validation = validation;
-            best = m.features;
-            best_bias = m.bias;
-            best_own = m.own;
-            best_other = m.other;
+            best = m;
         }
     }
     // The epoch that did best on the held-out samples is kept.
     if (held && best_validation < validation) {
-        m.features = best;
-        m.bias = best_bias;
-        m.own = best_own;
-        m.other = best_other;
+        m = best;
         validation = best_validation;
         if (!config.quiet) printf("kept the epoch with validation loss %.6f\n", validation);
     }
@@ -365,33 +359,24 @@ bool write_network(const Model& m, const std::string& path) {
     return save_network(path.c_str(), header, q.data(), count) == 1;
 }
 
-void sample_fen(const Sample& s, char* out) {
-    char board[64];
-    memset(board, 0, sizeof board);
-    static const char letters[] = "kpnbrq";
+namespace {
+
+// The training record of the position a sample was made from, seen from
+// the side to move: its pieces white, White to move, in the record's frame
+// (the network sees the same features there).
+void sample_record(const Sample& s, TrainingRecord& r) {
+    memset(&r, 0, sizeof r);
     for (int i = 0; i < s.count; i++) {
-        int f = s.own[i] % 768;
-        char c = letters[(f % 384) / 64];
-        board[f & 63] = f < 384 ? char(c - 'a' + 'A') : c;
+        const int f = s.own[i] % 768;
+        const int index = (f % 384) / 64;  // 0 king, 1 pawn .. 5 queen
+        const int code = (f < 384 ? WHITE : BLACK) * 8 + (index == 0 ? KING : index);
+        r.board[(f & 63) / 2] |= uint8_t(code << (4 * (f & 1)));
     }
-    int at = 0;
-    for (int rank = 7; rank >= 0; rank--) {
-        int empty = 0;
-        for (int file = 0; file < 8; file++) {
-            char c = board[rank * 8 + file];
-            if (!c) {
-                empty++;
-                continue;
-            }
-            if (empty) out[at++] = char('0' + empty);
-            empty = 0;
-            out[at++] = c;
-        }
-        if (empty) out[at++] = char('0' + empty);
-        if (rank) out[at++] = '/';
-    }
-    snprintf(out + at, size_t(100 - at), " w - - 0 1");
+    r.castle_side = uint8_t(WHITE << 4);
+    r.ep_square = 64;
 }
+
+}  // namespace
 
 bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const std::string& path, Agreement& out) {
     snprintf(settings.nn_file, sizeof settings.nn_file, "%s", path.c_str());
@@ -401,9 +386,9 @@ bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const 
     out = Agreement();
     double sum = 0;
     for (size_t k = 0; k < n; k++) {
-        char fen[100];
-        sample_fen(samples[k], fen);
-        if (set_fen(block->pos, fen) != 0) continue;
+        TrainingRecord r;
+        sample_record(samples[k], r);
+        if (!set_record_position(r, block->pos)) continue;
         const float expect = predict(m, samples[k]);
         if (std::fabs(expect) >= 2900) continue;  // the engine clamps at 3000
         block->eval.ply = 1;  // a full refresh, no incremental update

@@ -57,11 +57,6 @@ float predict(const Model& m, const Sample& s);
 double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config);
 // Writes the model as a network file the engine loads; true on success.
 bool write_network(const Model& m, const std::string& path);
-// A FEN of the position a sample was made from, seen from the side to
-// move: its pieces white, White to move, in the record's frame (the
-// network sees the same features there). Room for 100 bytes.
-void sample_fen(const Sample& s, char* out);
-
 // How far the engine's integer inference of a network file lies from the
 // float model on samples: mean and largest difference in centipawns, over
 // the samples whose float score is inside the engine's limit.
