@@ -1,5 +1,5 @@
 // Set-up shared by the evaluation tests: tables, the win table, the
-// parameters from the built-in text and default settings, plus FEN helpers.
+// parameters from the reference weight text and default settings, plus FEN helpers.
 #pragma once
 #include <fstream>
 #include <string>
@@ -10,6 +10,7 @@
 #include "eval/hce.h"
 #include "eval/params.h"
 #include "position/kpk.h"
+#include "reference_params.h"
 #include "shell/settings.h"
 
 inline void init_eval_tests() {
@@ -20,7 +21,7 @@ inline void init_eval_tests() {
         init_kpk();
     }
     register_params();
-    apply_param_text(builtin_param_text);
+    apply_param_text(reference_param_text);
     set_default_settings();
     root_side = WHITE;
     eval_seed = 0;

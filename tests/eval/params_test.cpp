@@ -39,8 +39,8 @@ TEST_F(Params, CodedDefaultsBeforeTheText) {
     EXPECT_EQ(eval_params[PST_N].packed, 0);
 }
 
-TEST_F(Params, BuiltInTextValues) {
-    EXPECT_EQ(strlen(builtin_param_text), 4140u);
+TEST_F(Params, ReferenceTextValues) {
+    EXPECT_EQ(strlen(reference_param_text), 4140u);
     const EvalParam& n = eval_params[MTL_KNIGHT];
     EXPECT_EQ(mg_of(n.packed), 370);
     EXPECT_EQ(eg_of(n.packed), 295);
@@ -70,6 +70,42 @@ TEST_F(Params, BuiltInTextValues) {
     EXPECT_EQ(eval_params[PST_K + 7].packed, make_packed(-9, -57));
     EXPECT_EQ(eval_params[PST_K + 60].packed, make_packed(4, 17));
     EXPECT_EQ(eval_params[PST_K + 63].packed, make_packed(-2, -8));
+}
+
+TEST_F(Params, BuiltInTextIsCompleteAndSane) {
+    // Every line of the built-in text names the next entry of the table,
+    // so the loader reports nothing and fills every scalar and square.
+    register_params();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(apply_param_text(builtin_param_text), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const std::string text = builtin_param_text;
+    EXPECT_EQ(text.rfind("start\nmtl_pawn,100,100\n", 0), 0u);
+    const size_t last = text.rfind('\n');
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_EQ(text.substr(last + 1), "ttune,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
+    int lines = 0;
+    for (char c : text) lines += c == '\n';
+    EXPECT_EQ(lines, 1 + SCALAR_PARAMS + 9);
+
+    // Material keeps its order in both phases, and the tables their shape.
+    for (int phase = 0; phase < 2; phase++) {
+        auto v = [&](int i) { return phase ? eval_params[i].eg : eval_params[i].mg; };
+        EXPECT_EQ(v(MTL_PAWN), 100.0f);
+        EXPECT_GT(v(MTL_KNIGHT), 2.5f * v(MTL_PAWN));
+        EXPECT_GT(v(MTL_ROOK), v(MTL_BISHOP));
+        EXPECT_GT(v(MTL_QUEEN), v(MTL_ROOK) + v(MTL_PAWN));
+    }
+    for (int t : {PST_P1, PST_P2, PST_CP, PST_DP})
+        for (int f = 0; f < 8; f++) {
+            EXPECT_EQ(eval_params[t + f].packed, 0);
+            EXPECT_EQ(eval_params[t + 56 + f].packed, 0);
+        }
+    for (int s = 0; s < 64; s++)
+        if (file_of(s) < 4) {
+            EXPECT_EQ(eval_params[PST_K + s].packed, 0) << s;
+        }
+    for (int i = TTUNE; i < PARAM_COUNT; i++) EXPECT_EQ(eval_params[i].packed, 0);
 }
 
 TEST_F(Params, TableShapes) {
