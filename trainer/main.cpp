@@ -3,7 +3,9 @@
 //   vorn-trainer --data a.ptb [--data b.ptb] --out net.nn [--epochs 10]
 //                [--width 1280] [--batch 16384] [--lr 0.001] [--seed 1]
 //                [--validation 0.05] [--threads 2] [--compare 2000]
-//                [--init start.nn]
+//                [--init start.nn] [--lr-end 0.0001]
+// --lr-end makes the learning rate fall geometrically from --lr in the
+// first epoch to this value in the last.
 // --init trains on from a network file of the built-in layout instead of
 // random weights (its width replaces --width).
 // --compare N loads the written network into the engine and measures how
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
         else if (k == "--width") config.width = atoi(v.c_str());
         else if (k == "--batch") config.batch = atoi(v.c_str());
         else if (k == "--lr") config.learning_rate = float(atof(v.c_str()));
+        else if (k == "--lr-end") config.final_learning_rate = float(atof(v.c_str()));
         else if (k == "--seed") config.seed = uint32_t(strtoul(v.c_str(), nullptr, 10));
         else if (k == "--validation") config.validation = float(atof(v.c_str()));
         else if (k == "--threads") config.threads = atoi(v.c_str());

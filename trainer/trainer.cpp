@@ -253,6 +253,10 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
     int steps = 0;
     double validation = loss_of(m, valid, held), best_validation = validation;
     for (int epoch = 0; epoch < config.epochs; epoch++) {
+        // Large steps find the shape early; small ones settle it at the end.
+        float lr = config.learning_rate;
+        if (config.final_learning_rate > 0 && config.epochs > 1)
+            lr *= std::pow(config.final_learning_rate / config.learning_rate, float(epoch) / float(config.epochs - 1));
         std::shuffle(samples.begin(), samples.begin() + long(n_train), rng);
         double train_loss = 0;
         for (size_t start = 0; start < n_train; start += size_t(config.batch)) {
@@ -283,7 +287,6 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
             for (float& v : g.other) v *= scale;
             steps++;
             const float c1 = 1 - std::pow(0.9f, float(steps)), c2 = 1 - std::pow(0.999f, float(steps));
-            const float lr = config.learning_rate;
             // Only the feature rows this batch touched are updated; their
             // gradients also go to the shared rows they take part in.
             std::fill(g_square.begin(), g_square.end(), 0.0f);
@@ -325,8 +328,8 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
         }
         validation = loss_of(m, valid, held);
         if (!config.quiet)
-            printf("epoch %d: train loss %.6f, validation loss %.6f\n", epoch + 1,
-                   n_train ? train_loss / double(n_train) : 0.0, validation);
+            printf("epoch %d: train loss %.6f, validation loss %.6f, learning rate %g\n", epoch + 1,
+                   n_train ? train_loss / double(n_train) : 0.0, validation, double(lr));
         if (validation < best_validation || epoch == 0) {
             best_validation = validation;
             best = m;

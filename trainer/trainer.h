@@ -34,6 +34,7 @@ struct TrainerConfig {
     int epochs = 10;
     int batch = 16384;
     float learning_rate = 0.001f;
+    float final_learning_rate = 0;  // the last epoch's rate; 0 keeps the rate constant
     float validation = 0.05f;
     uint32_t seed = 1;
     int threads = 2;
