@@ -8,6 +8,19 @@
 
 namespace {
 
+// Pawn tables are empty on the back ranks, the king table on files a-d.
+void expect_empty_table_squares() {
+    for (int t : {PST_P1, PST_P2, PST_CP, PST_DP})
+        for (int f = 0; f < 8; f++) {
+            EXPECT_EQ(eval_params[t + f].packed, 0);
+            EXPECT_EQ(eval_params[t + 56 + f].packed, 0);
+        }
+    for (int s = 0; s < 64; s++)
+        if (file_of(s) < 4) {
+            EXPECT_EQ(eval_params[PST_K + s].packed, 0) << s;
+        }
+}
+
 class Params : public ::testing::Test {
 protected:
     void SetUp() override { init_eval_tests(); }
@@ -96,29 +109,12 @@ TEST_F(Params, BuiltInTextIsCompleteAndSane) {
         EXPECT_GT(v(MTL_ROOK), v(MTL_BISHOP));
         EXPECT_GT(v(MTL_QUEEN), v(MTL_ROOK) + v(MTL_PAWN));
     }
-    for (int t : {PST_P1, PST_P2, PST_CP, PST_DP})
-        for (int f = 0; f < 8; f++) {
-            EXPECT_EQ(eval_params[t + f].packed, 0);
-            EXPECT_EQ(eval_params[t + 56 + f].packed, 0);
-        }
-    for (int s = 0; s < 64; s++)
-        if (file_of(s) < 4) {
-            EXPECT_EQ(eval_params[PST_K + s].packed, 0) << s;
-        }
+    expect_empty_table_squares();
     for (int i = TTUNE; i < PARAM_COUNT; i++) EXPECT_EQ(eval_params[i].packed, 0);
 }
 
 TEST_F(Params, TableShapes) {
-    // Pawn tables are empty on the back ranks, the king table on files a-d.
-    for (int t : {PST_P1, PST_P2, PST_CP, PST_DP})
-        for (int f = 0; f < 8; f++) {
-            EXPECT_EQ(eval_params[t + f].packed, 0);
-            EXPECT_EQ(eval_params[t + 56 + f].packed, 0);
-        }
-    for (int s = 0; s < 64; s++)
-        if (file_of(s) < 4) {
-            EXPECT_EQ(eval_params[PST_K + s].packed, 0) << s;
-        }
+    expect_empty_table_squares();
     // Knights are worth more in the centre than in the corner.
     EXPECT_GT(eval_params[PST_N + 27].mg, eval_params[PST_N + 0].mg);
     EXPECT_GT(eval_params[PST_N + 27].eg, eval_params[PST_N + 63].eg);
