@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     records.clear();
     records.shrink_to_fit();
     printf("%zu samples\n", samples.size());
+    fflush(stdout);
     Model model;
     if (init.empty()) {
         init_model(model, config.width, config.seed);
