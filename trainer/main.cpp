@@ -23,6 +23,8 @@
 #include "trainer.h"
 
 int main(int argc, char** argv) {
+    // Runs take hours with the output going to a log: each line shows as it is printed.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
     init_tables();
     init_zobrist();
     TrainerConfig config;
@@ -68,7 +70,6 @@ int main(int argc, char** argv) {
     records.clear();
     records.shrink_to_fit();
     printf("%zu samples\n", samples.size());
-    fflush(stdout);
     Model model;
     if (init.empty()) {
         init_model(model, config.width, config.seed);

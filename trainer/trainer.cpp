@@ -330,8 +330,6 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
         if (!config.quiet)
             printf("epoch %d: train loss %.6f, validation loss %.6f, learning rate %g\n", epoch + 1,
                    n_train ? train_loss / double(n_train) : 0.0, validation, double(lr));
-        // Runs take hours with the output going to a log: show each epoch as it ends.
-        if (!config.quiet) fflush(stdout);
         if (validation < best_validation || epoch == 0) {
             best_validation = validation;
             best = m;
