@@ -274,6 +274,12 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
             openings_wanted = int(n > 1000000 ? 1000000 : n);
             mode = MODE_MKOPENINGS;
         }
+        // Not one of the original switches: keeps the quiet records of a file.
+        if (is("-quiettraindata")) {
+            if (argc < 2) return 1;
+            text(s.bin_file, sizeof s.bin_file, arg());
+            mode = MODE_QUIETTRAINDATA;
+        }
         if (missing) return 1;
     }
     return 0;
@@ -433,6 +439,9 @@ int engine_main(int argc, char** argv) {
             break;
         case MODE_MKOPENINGS:
             make_openings();
+            break;
+        case MODE_QUIETTRAINDATA:
+            quiet_train_data();
             break;
         default:
             printf("%s is not available yet\n", mode_switch(mode));

@@ -30,6 +30,7 @@ enum EngineMode {
     MODE_TRAIN,
     MODE_TDSTATS,
     MODE_MKOPENINGS,
+    MODE_QUIETTRAINDATA,
 };
 
 // Streams, executable directory, seed, the main and game blocks, the

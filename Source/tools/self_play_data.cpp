@@ -175,7 +175,7 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
         get_fen(p, r.fen, 0);
         char san[16];
         move_text(p, best_move, san);
-        bool quiet = r.static_value >= -2999 && r.quiet_value - r.static_value <= 50;
+        bool quiet = quiet_root(r.static_value, r.quiet_value);
         snprintf(r.text, sizeof r.text, "%s {%0.2f/%d}", san, k / 100.0, quiet ? int(depth_reached) : 0);
 
         double mover = -1;  // the side to move's result once decided
@@ -216,7 +216,9 @@ void write_game(FILE* pgn, FILE* out, const GameRecord& g, double white_result, 
     fprintf(pgn, "\n\n");
     for (int i = 8; i < g.count; i++) {
         const PlyRecord& r = g.plies[i];
-        if (r.static_value > r.quiet_value + 49 || r.static_value == -3000) continue;
+        // Only quiet positions: where the side to move has a capture to make,
+        // the score already counts it and the board does not show it yet.
+        if (!quiet_root(r.static_value, r.quiet_value)) continue;
         double mover = strstr(r.fen, " w ") ? white_result : 1 - white_result;
         fprintf(out, "%s ce %d; gr %0.1f;\n", r.fen, r.score, mover);
         positions++;

@@ -20,6 +20,11 @@ void training_stats();      // -tdstats
 void correction_stats();    // -gencorrhist
 void score_train_data();    // -scoretraindata: settings.epd_in into settings.epd_out
 void gen_train_data();      // -gentraindata: self-play into settings.bin_file and "autogen.pgn"
+void quiet_train_data();    // -quiettraindata: the quiet records of settings.bin_file into "quiet.bin"
+
+// A root is quiet when the side to move is not in check (static value
+// -3000) and the quiescence search gains at most 50 over the static value.
+bool quiet_root(int static_value, int quiet_value);
 
 // -mkopenings count file: writes count balanced openings to the file.
 extern char openings_output[200];

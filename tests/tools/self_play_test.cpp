@@ -88,7 +88,16 @@ TEST(SelfPlayData, GamesBecomePgnAndScoredPositions) {
         EXPECT_TRUE(b.set(l.substr(0, l.find(" ce ")).c_str())) << l;
     }
 
-    check_generated_games(dir.file("autogen.pgn"), games);
+    // The positions written are the quiet ones from the ninth ply on: those
+    // whose comment carries a depth (a pending capture or a check shows 0).
+    int quiet_plies = 0;
+    for (auto& text : check_generated_games(dir.file("autogen.pgn"), games)) {
+        std::regex comment("\\{-?[0-9]+\\.[0-9]+/([0-9]+)\\}");
+        int ply = 0;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), comment); it != std::sregex_iterator(); ++it, ply++)
+            if (ply >= 8 && std::stoi((*it)[1]) > 0) quiet_plies++;
+    }
+    EXPECT_EQ(quiet_plies, positions);
 }
 
 TEST(SelfPlayData, ARandomMoveRateReplacesThatShareOfTheMoves) {

@@ -184,6 +184,31 @@ TEST(TrainingFiles, TheFilterDropsRepeatedPositions) {
     EXPECT_EQ(kept[2].search_score, 150);
 }
 
+TEST(TrainingFiles, TheQuietFilterDropsPendingCapturesAndChecks) {
+    TempDir dir;
+    write_file(dir.file("a.epd"),
+               // quiet: nothing to take
+               "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - ce 10; gr 0.5;\n"
+               // White takes the loose queen on d5
+               "rnb1kbnr/pppp1ppp/8/3qp3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - ce 900; gr 1.0;\n"
+               // Black in check from the rook on d8
+               "3Rk3/5ppp/8/8/8/8/5PPP/6K1 b - - ce -50; gr 0.5;\n"
+               // the only capture is an even trade of pawns
+               "4k3/8/4p3/3p4/4P3/3P4/8/4K3 w - - ce 0; gr 0.5;\n");
+    run_tool({"-epd2bin", "a.epd"}, dir);
+    auto out = run_tool({"-use_hce", "-quiettraindata", "a.bin"}, dir);
+    EXPECT_TRUE(contains(out, "keeping the quiet positions of a.bin"));
+    EXPECT_TRUE(contains(out, "wrote 2 of 4 positions to quiet.bin"));
+    auto kept = records_of(dir.file("quiet.bin"));
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].search_score, 10);
+    EXPECT_EQ(kept[1].search_score, 0);
+    // A name without ".bin" writes nothing.
+    std::remove(dir.file("quiet.bin").c_str());
+    run_tool({"-use_hce", "-quiettraindata", "a.epd"}, dir);
+    EXPECT_TRUE(read_file(dir.file("quiet.bin")).empty());
+}
+
 TEST(TrainingFiles, MaterialHistogramAndCorrectionTable) {
     TempDir dir;
     // Usable records need a piece besides the king on each side.
