@@ -29,9 +29,7 @@ void make_openings() {
         return;
     }
     EngineSettings& s = settings;
-    s.noise = 99999.0f;
-    calibration_nps = 10000000.0f;
-    calibrated_elo = 4000.0f;
+    quiet_full_strength();
     end_of_input_quits = 0;
     int16_t depth = s.max_depth;
     s.max_depth = CHECK_DEPTH;

@@ -34,9 +34,7 @@ void quiet_train_data() {
     printf("keeping the quiet positions of %s\n", s.bin_file);
     // The root values only: a one-ply search without the table, so that
     // earlier records do not change the verdict on later ones.
-    s.noise = 99999.0f;
-    calibration_nps = 10000000.0f;
-    calibrated_elo = 4000.0f;
+    quiet_full_strength();
     hash_use = 0;
     const int16_t saved_depth = s.max_depth;
     s.max_depth = 1;
@@ -48,7 +46,7 @@ void quiet_train_data() {
         if (!set_game_position(fen)) continue;
         clear_game_record();
         const Position& p = game_position();
-        if (is_attacked(p, p.king_sq[p.side], p.side ^ 1)) continue;
+        if (side_to_move_in_check(p)) continue;
         start_search(STATE_FIXED, false);
         store_state(0);
         if (!quiet_root(shared.root_eval, shared.root_qscore)) continue;

@@ -18,8 +18,6 @@
 
 namespace {
 
-bool in_check(const Position& p) { return is_attacked(p, p.king_sq[p.side], p.side ^ 1) != 0; }
-
 bool is_capture(const Position& p, Move m) {
     bool castle = (m & FLAG_MASK) && piece_type(p.board[move_from(m)]) == KING;
     if (castle) return false;
@@ -46,9 +44,7 @@ void score_train_data() {
         fclose(in);
         return;
     }
-    s.noise = 99999.0f;
-    calibration_nps = 10000000.0f;
-    calibrated_elo = 4000.0f;
+    quiet_full_strength();
     if (s.max_depth < 3) hash_use = 0;
     end_of_input_quits = 0;
     auto* f = new EpdFields;
@@ -68,7 +64,7 @@ void score_train_data() {
         bool has_gr = f->gr[0] != 0;
         int ce = f->ce[0] ? atoi(f->ce) : 0;
         double gr = has_gr ? atof(f->gr) : 0.5;
-        if (in_check(game_position())) continue;
+        if (side_to_move_in_check(game_position())) continue;
         if (hash_use) clear_hash();
 
         // The line the short search finds leads to a quieter position.
@@ -82,7 +78,7 @@ void score_train_data() {
             ce = -ce;
             gr = 1 - gr;
         }
-        if (in_check(game_position())) continue;
+        if (side_to_move_in_check(game_position())) continue;
         search_fixed(-1);
         if (!best_move || is_capture(game_position(), best_move)) continue;
         if (shared.root_qscore - shared.root_eval > 50) continue;

@@ -92,8 +92,6 @@ bool has_material(const Position& p) {
     return (occupancy(p) & ~(p.bb[make_piece(WHITE, KING)] | p.bb[make_piece(BLACK, KING)])) != 0;
 }
 
-bool in_check(const Position& p) { return is_attacked(p, p.king_sq[p.side], p.side ^ 1) != 0; }
-
 // The move in algebraic notation, castling written as the king's move.
 void move_text(const Position& p, Move m, char* out) {
     bool castle = (m & FLAG_MASK) && piece_type(p.board[move_from(m)]) == KING;
@@ -163,7 +161,7 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
         check_progress();
         if (!best_move || hash_move_problem(p, best_move) != 0) {
             // Mate ends the game for the side to move; stalemate is a draw.
-            if (in_check(p)) white_result = p.side == WHITE ? 0.0 : 1.0;
+            if (side_to_move_in_check(p)) white_result = p.side == WHITE ? 0.0 : 1.0;
             return;
         }
         int side = p.side;
@@ -247,9 +245,7 @@ void gen_train_data() {
     }
     printf("generating training data\n");
     eval_noise = 99;
-    s.noise = 99999.0f;
-    calibration_nps = 10000000.0f;
-    calibrated_elo = 4000.0f;
+    quiet_full_strength();
     if (s.max_depth <= 2) hash_use = 0;
     end_of_input_quits = 0;
     auto old_int = signal(SIGINT, stop_generating);

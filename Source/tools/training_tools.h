@@ -26,6 +26,11 @@ void quiet_train_data();    // -quiettraindata: the quiet records of settings.bi
 // -3000) and the quiescence search gains at most 50 over the static value.
 bool quiet_root(int static_value, int quiet_value);
 
+struct Position;
+bool side_to_move_in_check(const Position& p);
+// No info lines and no strength limit, for the tools' own searches.
+void quiet_full_strength();
+
 // -mkopenings count file: writes count balanced openings to the file.
 extern char openings_output[200];
 extern int openings_wanted;

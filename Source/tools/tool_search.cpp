@@ -1,0 +1,14 @@
+// Search set-up shared by the tools that search training positions.
+#include "../position/attacks.h"
+#include "../position/position.h"
+#include "../search/strength.h"
+#include "../shell/settings.h"
+#include "training_tools.h"
+
+bool side_to_move_in_check(const Position& p) { return is_attacked(p, p.king_sq[p.side], p.side ^ 1) != 0; }
+
+void quiet_full_strength() {
+    settings.noise = 99999.0f;
+    calibration_nps = 10000000.0f;
+    calibrated_elo = 4000.0f;
+}
