@@ -94,6 +94,7 @@ void network_trace(SearchThread& t) {
     network_eval(t);
     auto* s = static_cast<NetworkState*>(t.eval.network);
     if (!s) return;
+    network_activations(*s);
     const Network& n = network;
     const int bucket = s->trace.bucket;
     printf("output node = %d\n", bucket);

@@ -16,6 +16,8 @@ namespace {
 // Feature offsets of the piece types (pawn .. king by type number).
 constexpr int piece_offset[8] = {0, 64, 128, 192, 256, 320, 0, 0};
 constexpr int MAX_CHANGED_SQUARES = 7;
+// Pieces gone plus pieces come: at most a full board each.
+constexpr int MAX_ROW_CHANGES = 128;
 
 inline const int16_t* feature_row(int index) { return network.features + int64_t(index) * network.o; }
 
@@ -66,46 +68,42 @@ NetworkState* thread_state(SearchThread& t) {
     return s;
 }
 
-inline int white_index(const NetworkState& s, int colour, int type, int sq) {
-    return s.offset[0] + piece_offset[type] + (sq ^ s.orientation[0]) + (colour == WHITE ? 0 : 384);
-}
-inline int black_index(const NetworkState& s, int colour, int type, int sq) {
-    return s.offset[1] + piece_offset[type] + (sq ^ s.orientation[1]) + (colour == BLACK ? 0 : 384);
+// Feature number of a piece for perspective k (0 White, 1 Black): the
+// perspective's own pieces first, the other side's 384 further on.
+inline int feature_index(const NetworkState& s, int k, int colour, int type, int sq) {
+    return s.offset[k] + piece_offset[type] + (sq ^ s.orientation[k]) + (colour == k ? 0 : 384);
 }
 
-void refresh(NetworkState& s, const Position& p) {
-    memcpy(s.white_acc, network.white_bias, sizeof(int16_t) * size_t(s.o));
-    memcpy(s.black_acc, network.black_bias, sizeof(int16_t) * size_t(s.u));
+// The rows of every piece on the board, for a refresh from the biases.
+int board_rows(const NetworkState& s, int k, const Position& p, nn::RowChange* out) {
+    int count = 0;
     for (int c = 0; c < 2; c++)
         for (int type = PAWN; type <= KING; type++) {
             Bitboard b = p.bb[make_piece(c, type)];
-            while (b) {
-                int sq = pop_lsb(b);
-                nn::add_row(s.white_acc, feature_row(white_index(s, c, type, sq)), s.o);
-                nn::add_row(s.black_acc, feature_row(black_index(s, c, type, sq)), s.u);
-            }
+            while (b) out[count++] = {feature_row(feature_index(s, k, c, type, pop_lsb(b))), 0};
         }
+    return count;
 }
 
-void update(NetworkState& s, const Position& p) {
+// The rows of the pieces gone and come since the stored bitboards.
+int changed_rows(const NetworkState& s, int k, const Position& p, nn::RowChange* out) {
+    int count = 0;
     for (int c = 0; c < 2; c++)
         for (int type = PAWN; type <= KING; type++) {
             Bitboard before = s.bb[c * 7 + type], now = p.bb[make_piece(c, type)];
             Bitboard gone = before & ~now, come = now & ~before;
-            while (gone) {
-                int sq = pop_lsb(gone);
-                nn::sub_row(s.white_acc, feature_row(white_index(s, c, type, sq)), s.o);
-                nn::sub_row(s.black_acc, feature_row(black_index(s, c, type, sq)), s.u);
-            }
-            while (come) {
-                int sq = pop_lsb(come);
-                nn::add_row(s.white_acc, feature_row(white_index(s, c, type, sq)), s.o);
-                nn::add_row(s.black_acc, feature_row(black_index(s, c, type, sq)), s.u);
-            }
+            while (gone) out[count++] = {feature_row(feature_index(s, k, c, type, pop_lsb(gone))), 1};
+            while (come) out[count++] = {feature_row(feature_index(s, k, c, type, pop_lsb(come))), 0};
         }
+    return count;
 }
 
 }  // namespace
+
+void network_activations(NetworkState& s) {
+    nn::activate(s.white_act, s.white_acc, s.o);
+    nn::activate(s.black_act, s.black_acc, s.u);
+}
 
 void release_network_state(SearchThread& t) {
     release(static_cast<NetworkState*>(t.eval.network));
@@ -168,21 +166,31 @@ int network_eval(SearchThread& t) {
     }
 
     const Bitboard white_occ = p.bb[0], black_occ = p.bb[8];
-    bool incremental = s.valid && s.generation == n.generation && orientation[0] == s.orientation[0] &&
-                       orientation[1] == s.orientation[1] && offset[0] == s.offset[0] && offset[1] == s.offset[1] &&
-                       popcount(white_occ ^ s.bb[0]) <= MAX_CHANGED_SQUARES &&
-                       popcount(black_occ ^ s.bb[7]) <= MAX_CHANGED_SQUARES && t.eval.ply > 2;
-    s.orientation[0] = orientation[0];
-    s.orientation[1] = orientation[1];
-    s.offset[0] = offset[0];
-    s.offset[1] = offset[1];
-    if (incremental) {
-        update(s, p);
-        s.updates++;
-    } else {
-        refresh(s, p);
-        s.refreshes++;
+    const bool usable = s.valid && s.generation == n.generation &&
+                        popcount(white_occ ^ s.bb[0]) <= MAX_CHANGED_SQUARES &&
+                        popcount(black_occ ^ s.bb[7]) <= MAX_CHANGED_SQUARES && t.eval.ply > 2;
+    // Each perspective is brought up to date on its own: a king crossing
+    // to the other half of the board refreshes only its own side's view.
+    bool refreshed = false;
+    for (int k = 0; k < 2; k++) {
+        int16_t* acc = k == WHITE ? s.white_acc : s.black_acc;
+        const int size = k == WHITE ? s.o : s.u;
+        const bool incremental = usable && orientation[k] == s.orientation[k] && offset[k] == s.offset[k];
+        s.orientation[k] = orientation[k];
+        s.offset[k] = offset[k];
+        nn::RowChange changes[MAX_ROW_CHANGES];
+        if (incremental) {
+            nn::apply_changes(acc, acc, changes, changed_rows(s, k, p, changes), size);
+        } else {
+            const int16_t* bias = k == WHITE ? n.white_bias : n.black_bias;
+            nn::apply_changes(acc, bias, changes, board_rows(s, k, p, changes), size);
+            refreshed = true;
+        }
     }
+    if (refreshed)
+        s.refreshes++;
+    else
+        s.updates++;
     for (int c = 0; c < 2; c++) {
         s.bb[c * 7] = p.bb[c * 8];
         for (int type = PAWN; type <= KING; type++) s.bb[c * 7 + type] = p.bb[make_piece(c, type)];
@@ -191,8 +199,6 @@ int network_eval(SearchThread& t) {
     s.generation = n.generation;
     s.valid = true;
 
-    nn::activate(s.white_act, s.white_acc, s.o);
-    nn::activate(s.black_act, s.black_acc, s.u);
 
     const int us = p.side, them = us ^ 1;
     if (n.m > 0) {
@@ -208,14 +214,18 @@ int network_eval(SearchThread& t) {
         }
     }
 
-    const int16_t* own = us == WHITE ? s.white_act : s.black_act;
-    const int16_t* other = us == WHITE ? s.black_act : s.white_act;
     uint32_t output;
     if (n.h == 0) {
-        output = uint32_t(nn::dot(n.block_a + int64_t(bucket) * n.o, own, n.o)) +
-                 uint32_t(nn::dot(n.block_b + int64_t(bucket) * n.u, other, n.u));
+        // The built-in layout: the activation is folded into the dot products.
+        const int16_t* own = us == WHITE ? s.white_acc : s.black_acc;
+        const int16_t* other = us == WHITE ? s.black_acc : s.white_acc;
+        output = uint32_t(nn::dot_leaky(n.block_a + int64_t(bucket) * n.o, own, n.o)) +
+                 uint32_t(nn::dot_leaky(n.block_b + int64_t(bucket) * n.u, other, n.u));
         if (n.m > 0) output += uint32_t(nn::dot(n.block_c + int64_t(bucket) * n.m, s.material_act, n.m));
     } else {
+        network_activations(s);
+        const int16_t* own = us == WHITE ? s.white_act : s.black_act;
+        const int16_t* other = us == WHITE ? s.black_act : s.white_act;
         for (int r = 0; r < n.h; r++) {
             int64_t v = n.hidden_bias[r];
             v += nn::dot(n.block_a + int64_t(r) * n.o, own, n.o) / 1024;

@@ -66,6 +66,9 @@ int load_network();
 // thread's buffers cannot be had).
 int network_eval(SearchThread& t);
 bool network_loaded();
+// Fills the activation buffers from the accumulators of the last
+// evaluation (the built-in layout's inference does not store them).
+void network_activations(NetworkState& s);
 // Frees a thread's network state (at the end of the process).
 void release_network_state(SearchThread& t);
 // Weight count the header implies, or -1 for a header no network can have.

@@ -55,6 +55,43 @@ inline void sub_row(int16_t* acc, const int16_t* row, int n) {
     sub_row_scalar(acc, row, i, n);
 }
 
+// One feature row to add to or subtract from an accumulator.
+struct RowChange {
+    const int16_t* row;
+    int subtract;  // 1 to subtract, 0 to add
+};
+
+// dst = src with every change applied in turn, each step saturating. Every
+// lane sees the changes in the same order as one add_row or sub_row call
+// per change would apply them, so the results are the same, but each
+// stretch of the accumulator is loaded and stored once instead of once per
+// change. dst may be src.
+inline void apply_changes(int16_t* dst, const int16_t* src, const RowChange* changes, int count, int n) {
+    int i = 0;
+#if defined(__AVX2__)
+    for (; i + 64 <= n; i += 64) {
+        __m256i a[4];
+        for (int j = 0; j < 4; j++) a[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 16 * j));
+        for (int k = 0; k < count; k++) {
+            const int16_t* row = changes[k].row + i;
+            if (changes[k].subtract)
+                for (int j = 0; j < 4; j++)
+                    a[j] = _mm256_subs_epi16(a[j], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 16 * j)));
+            else
+                for (int j = 0; j < 4; j++)
+                    a[j] = _mm256_adds_epi16(a[j], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 16 * j)));
+        }
+        for (int j = 0; j < 4; j++) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 16 * j), a[j]);
+    }
+#endif
+    for (; i < n; i++) {
+        int16_t v = src[i];
+        for (int k = 0; k < count; k++)
+            v = changes[k].subtract ? sat16(v - changes[k].row[i]) : sat16(v + changes[k].row[i]);
+        dst[i] = v;
+    }
+}
+
 // out = leaky(in), element by element.
 inline void activate(int16_t* out, const int16_t* in, int n) {
     int i = 0;
@@ -87,6 +124,29 @@ inline int32_t dot(const int16_t* a, const int16_t* b, int n) {
     sum = uint32_t(_mm_cvtsi128_si32(t));
 #endif
     return int32_t(sum + dot_scalar(a, b, i, n));
+}
+
+// The dot product of a with leaky(b), without storing the activations.
+inline int32_t dot_leaky(const int16_t* a, const int16_t* b, int n) {
+    uint32_t sum = 0;
+    int i = 0;
+#if defined(__AVX2__)
+    const __m256i k63 = _mm256_set1_epi16(63);
+    __m256i s = _mm256_setzero_si256();
+    for (; i + 16 <= n; i += 16) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+        __m256i bias = _mm256_and_si256(_mm256_srai_epi16(v, 15), k63);
+        __m256i y = _mm256_max_epi16(v, _mm256_srai_epi16(_mm256_add_epi16(v, bias), 6));
+        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
+        s = _mm256_add_epi32(s, _mm256_madd_epi16(x, y));
+    }
+    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
+    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
+    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
+    sum = uint32_t(_mm_cvtsi128_si32(t));
+#endif
+    for (; i < n; i++) sum += uint32_t(int32_t(a[i]) * int32_t(leaky(b[i])));
+    return int32_t(sum);
 }
 
 }  // namespace nn

@@ -27,6 +27,7 @@ int prune_network(const char* training_file, const char* output) {
         network_eval(t);
         auto* s = static_cast<NetworkState*>(t.eval.network);
         if (!s) continue;
+        network_activations(*s);
         for (int k = 0; k < 2; k++) {
             const int16_t* act = k == WHITE ? s->white_act : s->black_act;
             const int16_t* row = k == t.pos.side ? n.block_a : n.block_b;

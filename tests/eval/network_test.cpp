@@ -159,6 +159,25 @@ TEST(NetworkKernels, SimdAndScalarFormsAgree) {
         nn::activate_scalar(y.data(), a.data(), 0, n);
         EXPECT_EQ(x, y) << n;
         EXPECT_EQ(nn::dot(a.data(), r.data(), n), int32_t(nn::dot_scalar(a.data(), r.data(), 0, n))) << n;
+        EXPECT_EQ(nn::dot_leaky(r.data(), a.data(), n), int32_t(nn::dot_scalar(r.data(), y.data(), 0, n))) << n;
+
+        // Several changes in one pass saturate step by step, in order, as
+        // one call per change does (a sum that overflows and comes back
+        // must stay clipped).
+        std::vector<std::vector<int16_t>> rows(6, std::vector<int16_t>(n));
+        std::vector<nn::RowChange> changes;
+        for (size_t k = 0; k < rows.size(); k++) {
+            for (auto& v : rows[k]) v = int16_t(rng() % 2 ? int(rng() % 40000) - 20000 : int(rng() % 200) - 100);
+            changes.push_back({rows[k].data(), int(rng() % 2)});
+        }
+        y = a;
+        for (auto& c : changes)
+            (c.subtract ? nn::sub_row_scalar : nn::add_row_scalar)(y.data(), c.row, 0, n);
+        nn::apply_changes(x.data(), a.data(), changes.data(), int(changes.size()), n);
+        EXPECT_EQ(x, y) << n;
+        x = a;
+        nn::apply_changes(x.data(), x.data(), changes.data(), int(changes.size()), n);
+        EXPECT_EQ(x, y) << n;
     }
     EXPECT_EQ(nn::leaky(-1), 0);
     EXPECT_EQ(nn::leaky(-64), -1);
