@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <vector>
+#include "../shell/large_memory.h"
 #include "../shell/output.h"
 #include "../shell/settings.h"
 #include "network.h"
@@ -61,7 +62,7 @@ void set_blocks(Network& n) {
 
 int16_t* allocate_weights(int64_t count) {
     size_t bytes = (size_t(count) * 2 + 63) / 64 * 64 + 64;
-    auto* w = static_cast<int16_t*>(aligned_alloc(64, bytes));
+    auto* w = static_cast<int16_t*>(allocate_large(bytes));
     if (!w) {
         engine_print("allocating memory for net failed!");
         exit(1);

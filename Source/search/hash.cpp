@@ -7,6 +7,7 @@
 #include "../position/attacks.h"
 #include "../position/movegen.h"
 #include "../position/zobrist.h"
+#include "../shell/large_memory.h"
 #include "../shell/output.h"
 #include "../shell/settings.h"
 #include "thread.h"
@@ -74,7 +75,7 @@ int allocate_hash() {
     uint64_t bytes = mb << 20;
     entry_count = bytes / 16;
     if (mb) {
-        table = static_cast<HashEntry*>(aligned_alloc(64, (entry_count + 16) * sizeof(HashEntry)));
+        table = static_cast<HashEntry*>(allocate_large((entry_count + 16) * sizeof(HashEntry)));
         if (!table) {
             entry_count = 0;
             return 0;
