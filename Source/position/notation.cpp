@@ -52,27 +52,37 @@ int gives_check(const Position& p, int side, const MoveEntry& e) {
     if (from == to || !m) return 0;
     int enemy_king = p.king_sq[side ^ 1];
     if (enemy_king == NO_SQ) return 0;
-    Position q = p;
+    // The mover's pieces and the occupancy as they stand after the move;
+    // then every way they can reach the king, as in least_attacker.
+    const Bitboard* bb = p.bb;
+    const int o = side * 8;
+    const Bitboard keep = ~bit(from);
+    Bitboard pieces[7] = {0, bb[o + PAWN] & keep, bb[o + KNIGHT] & keep, bb[o + BISHOP] & keep,
+                          bb[o + ROOK] & keep, bb[o + QUEEN] & keep, bb[o + KING] & keep};
+    Bitboard occ = (bb[0] | bb[8]) & keep;
     int type = piece_type(p.board[from]);
-    Bitboard occ = (q.bb[0] | q.bb[8]) & ~bit(from);
-    q.bb[make_piece(side, type)] &= ~bit(from);
     if (type == KING && (m & FLAG_MASK)) {
         // The rook is what gives check after castling.
         int rook = castling_rook(p, side, m);
         if (rook == NO_SQ) return 0;
         int rook_to = (m & FLAG_KS) ? to - 1 : to + 1;
         occ &= ~bit(rook);
-        q.bb[make_piece(side, ROOK)] &= ~bit(rook);
+        pieces[ROOK] &= ~bit(rook);
         occ |= bit(to) | bit(rook_to);
-        q.bb[make_piece(side, KING)] |= bit(to);
-        q.bb[make_piece(side, ROOK)] |= bit(rook_to);
+        pieces[KING] |= bit(to);
+        pieces[ROOK] |= bit(rook_to);
     } else {
         if (type == PAWN && (m & FLAG_MASK)) type = promo_type(m);
         if (type == PAWN && to == p.ep_square) occ &= ~bit(to + (side == WHITE ? -8 : 8));
         occ |= bit(to);
-        q.bb[make_piece(side, type)] |= bit(to);
+        pieces[type] |= bit(to);
     }
-    return least_attacker(q, enemy_king, side, occ) != NO_SQ;
+    const int k = enemy_king;
+    Bitboard hits = (pawn_attacks[side ^ 1][k] & pieces[PAWN]) | (knight_attacks[k] & pieces[KNIGHT]) |
+                    (king_attacks[k] & pieces[KING]) |
+                    (bishop_attacks(k, occ) & (pieces[BISHOP] | pieces[QUEEN])) |
+                    (rook_attacks(k, occ) & (pieces[ROOK] | pieces[QUEEN]));
+    return (hits & occ) != 0;
 }
 
 void move_texts(const Position& p, Move m, char* f1, char* f2, char* f3, char* f4) {

@@ -1,6 +1,7 @@
 // Move texts out and in: coordinate, SAN and their accepted variants.
 #include <gtest/gtest.h>
 #include <cstring>
+#include <random>
 #include "../support/test_position.h"
 #include "position/notation.h"
 #include "shell/settings.h"
@@ -35,6 +36,46 @@ struct ModeGuard {
         settings.chess960 = c960;
     }
 };
+
+// Every legal move in random games from positions rich in castling, en
+// passant, promotions and pins, standard and Chess960: the check test
+// must agree with playing the move and looking at the king.
+TEST(Notation, CheckDetectionAgreesWithPlayingTheMove) {
+    const char* starts[] = {
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+        "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+        "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+        "1rqbkrbn/1ppppp1p/1n6/p1N3p1/8/1N1P4/PPP1PPPP/1RQBKRBB w FBfb - 0 1",
+    };
+    std::mt19937 rng(5);
+    long checks = 0, moves = 0;
+    for (const char* fen : starts) {
+        ModeGuard g(1, fen == starts[5]);
+        for (int game = 0; game < 20; game++) {
+            TestBoard b(fen);
+            for (int ply = 0; ply < 80; ply++) {
+                auto legal = b.legal_moves();
+                if (legal.empty()) break;
+                Position& p = b.pos();
+                const int side = p.side;
+                for (Move m : legal) {
+                    MoveEntry e = {m, 0, p.board[move_from(m)], p.board[move_to(m)]};
+                    int predicted = gives_check(p, side, e);
+                    make_move(p, m);
+                    int actual = is_attacked(p, p.king_sq[side ^ 1], side) ? 1 : 0;
+                    unmake_move(p);
+                    ASSERT_EQ(predicted, actual) << b.fen() << " " << move_from(m) << "-" << move_to(m);
+                    checks += actual;
+                    moves++;
+                }
+                make_move(p, legal[rng() % legal.size()]);
+            }
+        }
+    }
+    EXPECT_GT(checks, moves / 50);  // the games must really have met checks
+}
 
 }  // namespace
 
