@@ -1,0 +1,84 @@
+// Positions labelled by the hand-crafted evaluation: the quiet test, the
+// endings left to the rules, and walks that repeat whatever the threads.
+#include <gtest/gtest.h>
+#include <cstring>
+#include "../support/test_position.h"
+#include "eval/params.h"
+#include "hce_labels.h"
+#include "shell/settings.h"
+#include "trainer.h"
+
+namespace {
+
+struct HceLabels : ::testing::Test {
+    void SetUp() override {
+        init_engine_tables();
+        set_default_settings();
+        settings.noise = 99999.0f;
+        register_params();
+        apply_param_text(builtin_param_text);
+    }
+};
+
+bool quiet(const char* fen) {
+    TestBoard b(fen);
+    return quiet_by_exchange(b.pos());
+}
+
+TEST_F(HceLabels, QuietMeansNoCheckNoPromotionNoWinningCapture) {
+    EXPECT_TRUE(quiet(start_fen));
+    EXPECT_FALSE(quiet("4k3/8/8/3q4/4P3/8/8/4K3 w - - 0 1"));   // exd5 wins the queen
+    EXPECT_FALSE(quiet("4k3/8/8/3q4/4P3/8/8/4K3 b - - 0 1"));   // Qxe4 wins a pawn
+    EXPECT_TRUE(quiet("4k3/8/8/3q4/4P3/5P2/8/4K3 b - - 0 1"));  // Qxe4 fxe4 loses the queen
+    EXPECT_FALSE(quiet("4k3/8/8/8/8/8/4R3/4K3 b - - 0 1"));     // in check
+    EXPECT_FALSE(quiet("4k3/P7/8/8/8/8/8/4K3 w - - 0 1"));      // a8 promotes
+}
+
+TEST_F(HceLabels, EndingsSettledByRuleGetNoLabel) {
+    TestBoard kpk("8/8/8/4k3/8/8/4P3/4K3 w - - 0 1"), middle(start_fen);
+    int score = 12345;
+    EXPECT_FALSE(hce_label(*kpk.block, score));
+    ASSERT_TRUE(hce_label(*middle.block, score));
+    EXPECT_LT(std::abs(score), 100);
+}
+
+TEST_F(HceLabels, WalksRepeatWhateverTheThreadCount) {
+    const char* fens[] = {
+        start_fen,
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+        "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8",
+    };
+    // More records than one block of the labeller, so that both threads work.
+    std::vector<TrainingRecord> records;
+    for (int i = 0; i < 2500; i++) {
+        TestBoard b(fens[i % 4]);
+        TrainingRecord r;
+        position_to_record(b.pos(), r);
+        records.push_back(r);
+    }
+    LabelConfig c;
+    c.walks = 2;
+    c.max_plies = 4;
+    c.threads = 1;
+    auto one = hce_labelled_walks(records.data(), int64_t(records.size()), c);
+    c.threads = 2;
+    auto two = hce_labelled_walks(records.data(), int64_t(records.size()), c);
+    ASSERT_EQ(one.size(), two.size());
+    EXPECT_EQ(0, memcmp(one.data(), two.data(), one.size() * sizeof(FeatureRecord)));
+    // Some walks end in captures to be made or checks; most do not.
+    EXPECT_GT(one.size(), records.size() / 2);
+    EXPECT_LT(one.size(), records.size() * 2);
+    c.seed = 2;
+    auto other = hce_labelled_walks(records.data(), int64_t(records.size()), c);
+    EXPECT_TRUE(other.size() != one.size() ||
+                memcmp(one.data(), other.data(), one.size() * sizeof(FeatureRecord)) != 0);
+    for (const FeatureRecord& f : one) {
+        ASSERT_GT(f.target, 0.0f);
+        ASSERT_LT(f.target, 1.0f);
+        Sample s;
+        ASSERT_TRUE(sample_from_record(f, s));
+    }
+}
+
+}  // namespace
