@@ -55,20 +55,28 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: vorn-trainer --data FILE.ptb --out NET [--epochs N] [--width W] ...\n");
         return 2;
     }
-    std::vector<FeatureRecord> records;
-    for (auto& d : data)
+    // Each file's last games are held out for validation (train() holds
+    // out the tail of the samples), so that every file has its share.
+    std::vector<Sample> samples, held;
+    for (auto& d : data) {
+        std::vector<FeatureRecord> records;
         if (!read_feature_file(d, records)) {
             fprintf(stderr, "can't read %s\n", d.c_str());
             return 1;
         }
-    std::vector<Sample> samples;
-    samples.reserve(records.size());
-    for (auto& r : records) {
-        Sample s;
-        if (sample_from_record(r, s)) samples.push_back(s);
+        std::vector<Sample> part;
+        part.reserve(records.size());
+        for (auto& r : records) {
+            Sample s;
+            if (sample_from_record(r, s)) part.push_back(s);
+        }
+        const size_t tail = size_t(double(part.size()) * config.validation);
+        samples.insert(samples.end(), part.begin(), part.end() - long(tail));
+        held.insert(held.end(), part.end() - long(tail), part.end());
     }
-    records.clear();
-    records.shrink_to_fit();
+    samples.insert(samples.end(), held.begin(), held.end());
+    held.clear();
+    held.shrink_to_fit();
     printf("%zu samples\n", samples.size());
     Model model;
     if (init.empty()) {

@@ -224,7 +224,10 @@ float predict(const Model& m, const Sample& s) {
 
 double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config) {
     std::mt19937 rng(config.seed);
-    std::shuffle(samples.begin(), samples.end(), rng);
+    // The held-out samples are the last ones as given, not a random pick:
+    // positions of one game are close relatives, and with a random split a
+    // network that learns the games by heart looks as if it had learnt
+    // chess. Files hold their games one after the other.
     const size_t held = size_t(double(samples.size()) * config.validation);
     const size_t n_train = samples.size() - held;
     const Sample* valid = samples.data() + n_train;

@@ -54,7 +54,8 @@ void init_model(Model& m, int width, uint32_t seed);
 bool model_from_loaded_network(Model& m);
 // Centipawns the float model predicts for a sample, for the side to move.
 float predict(const Model& m, const Sample& s);
-// Trains on the samples; returns the last validation loss.
+// Trains on the samples; the last config.validation of them (in the order
+// given) are held out. Returns the validation loss of the model kept.
 double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config);
 // Writes the model as a network file the engine loads; true on success.
 bool write_network(const Model& m, const std::string& path);
