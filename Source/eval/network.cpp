@@ -199,7 +199,6 @@ int network_eval(SearchThread& t) {
     s.generation = n.generation;
     s.valid = true;
 
-
     const int us = p.side, them = us ^ 1;
     if (n.m > 0) {
         int inputs[10];

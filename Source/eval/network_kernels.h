@@ -14,8 +14,8 @@ inline int16_t sat16(int v) { return int16_t(v > 32767 ? 32767 : v < -32768 ? -3
 // Negative values shrink to a 64th, truncated toward zero.
 inline int16_t leaky(int16_t v) { return v < 0 ? int16_t(v / 64) : v; }
 
-// Scalar forms, for the portable build, for the tails shorter than 16
-// lanes and for the tests that hold the SIMD forms to them.
+// Scalar forms: the reference the SIMD forms are held to, and the tails
+// shorter than 16 lanes.
 inline void add_row_scalar(int16_t* acc, const int16_t* row, int from, int n) {
     for (int i = from; i < n; i++) acc[i] = sat16(acc[i] + row[i]);
 }
@@ -31,41 +31,16 @@ inline uint32_t dot_scalar(const int16_t* a, const int16_t* b, int from, int n) 
     return sum;
 }
 
-inline void add_row(int16_t* acc, const int16_t* row, int n) {
-    int i = 0;
-#if defined(__AVX2__)
-    for (; i + 16 <= n; i += 16) {
-        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + i));
-        __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + i), _mm256_adds_epi16(a, r));
-    }
-#endif
-    add_row_scalar(acc, row, i, n);
-}
-
-inline void sub_row(int16_t* acc, const int16_t* row, int n) {
-    int i = 0;
-#if defined(__AVX2__)
-    for (; i + 16 <= n; i += 16) {
-        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + i));
-        __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + i), _mm256_subs_epi16(a, r));
-    }
-#endif
-    sub_row_scalar(acc, row, i, n);
-}
-
 // One feature row to add to or subtract from an accumulator.
 struct RowChange {
     const int16_t* row;
     int subtract;  // 1 to subtract, 0 to add
 };
 
-// dst = src with every change applied in turn, each step saturating. Every
-// lane sees the changes in the same order as one add_row or sub_row call
-// per change would apply them, so the results are the same, but each
-// stretch of the accumulator is loaded and stored once instead of once per
-// change. dst may be src.
+// dst = src with every change applied in turn, each step saturating: the
+// same results as add_row_scalar and sub_row_scalar change by change, but
+// each stretch of the accumulator is loaded and stored once instead of
+// once per change. dst may be src.
 inline void apply_changes(int16_t* dst, const int16_t* src, const RowChange* changes, int count, int n) {
     int i = 0;
 #if defined(__AVX2__)

@@ -149,10 +149,11 @@ TEST(NetworkKernels, SimdAndScalarFormsAgree) {
         }
         x = a;
         y = a;
-        nn::add_row(x.data(), r.data(), n);
+        const nn::RowChange add = {r.data(), 0}, sub = {r.data(), 1};
+        nn::apply_changes(x.data(), x.data(), &add, 1, n);
         nn::add_row_scalar(y.data(), r.data(), 0, n);
         EXPECT_EQ(x, y) << n;
-        nn::sub_row(x.data(), r.data(), n);
+        nn::apply_changes(x.data(), x.data(), &sub, 1, n);
         nn::sub_row_scalar(y.data(), r.data(), 0, n);
         EXPECT_EQ(x, y) << n;
         nn::activate(x.data(), a.data(), n);
