@@ -7,20 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include "eval/params.h"
 #include "hce_labels.h"
-#include "position/attacks.h"
-#include "position/zobrist.h"
 #include "shell/settings.h"
+#include "tool_start.h"
 
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IOLBF, 0);
-    init_tables();
-    init_zobrist();
-    set_default_settings();
-    settings.noise = 99999.0f;
-    register_params();
-    apply_param_text(builtin_param_text);
+    start_training_tool();
     LabelConfig config;
     std::string data, out;
     for (int i = 1; i + 1 < argc; i += 2) {

@@ -6,19 +6,12 @@
 #include <cstdlib>
 #include <string>
 #include "eval/network.h"
-#include "eval/params.h"
 #include "held_out.h"
-#include "position/attacks.h"
-#include "position/zobrist.h"
 #include "shell/settings.h"
+#include "tool_start.h"
 
 int main(int argc, char** argv) {
-    init_tables();
-    init_zobrist();
-    set_default_settings();
-    settings.noise = 99999.0f;
-    register_params();
-    apply_param_text(builtin_param_text);
+    start_training_tool();
     std::string data, net = "embedded";
     int step = 1;
     for (int i = 1; i + 1 < argc; i += 2) {

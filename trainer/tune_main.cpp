@@ -9,20 +9,14 @@
 #include <string>
 #include <vector>
 #include "eval/params.h"
-#include "position/attacks.h"
-#include "position/zobrist.h"
 #include "search/thread.h"
 #include "shell/settings.h"
 #include "tools/training_data.h"
 #include "tune_hce.h"
+#include "tool_start.h"
 
 int main(int argc, char** argv) {
-    init_tables();
-    init_zobrist();
-    set_default_settings();
-    settings.noise = 99999.0f;
-    register_params();
-    apply_param_text(builtin_param_text);
+    start_training_tool();
     TuneConfig config;
     std::vector<std::string> data;
     std::string out;

@@ -83,6 +83,16 @@ inline void activate(int16_t* out, const int16_t* in, int n) {
     activate_scalar(out, in, i, n);
 }
 
+#if defined(__AVX2__)
+// The eight 32-bit lanes added together, wrapping.
+inline uint32_t horizontal_sum(__m256i s) {
+    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
+    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
+    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
+    return uint32_t(_mm_cvtsi128_si32(t));
+}
+#endif
+
 inline int32_t dot(const int16_t* a, const int16_t* b, int n) {
     uint32_t sum = 0;
     int i = 0;
@@ -93,10 +103,7 @@ inline int32_t dot(const int16_t* a, const int16_t* b, int n) {
         __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
         s = _mm256_add_epi32(s, _mm256_madd_epi16(x, y));
     }
-    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
-    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
-    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
-    sum = uint32_t(_mm_cvtsi128_si32(t));
+    sum = horizontal_sum(s);
 #endif
     return int32_t(sum + dot_scalar(a, b, i, n));
 }
@@ -115,10 +122,7 @@ inline int32_t dot_leaky(const int16_t* a, const int16_t* b, int n) {
         __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
         s = _mm256_add_epi32(s, _mm256_madd_epi16(x, y));
     }
-    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
-    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
-    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
-    sum = uint32_t(_mm_cvtsi128_si32(t));
+    sum = horizontal_sum(s);
 #endif
     for (; i < n; i++) sum += uint32_t(int32_t(a[i]) * int32_t(leaky(b[i])));
     return int32_t(sum);
