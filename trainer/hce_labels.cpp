@@ -7,6 +7,7 @@
 #include "position/movegen.h"
 #include "position/see.h"
 #include "search/thread.h"
+#include "tools/training_tools.h"
 
 namespace {
 
@@ -19,15 +20,6 @@ inline uint32_t next_random(uint64_t& state) {
     return uint32_t(state >> 33);
 }
 
-int legal_moves(Position& p, Move* out) {
-    MoveEntry list[MAX_MOVES];
-    gen_all(p, list);
-    int n = 0;
-    for (MoveEntry* e = list; e->move != MOVE_END; e++)
-        if (is_legal(p, p.side, e->move)) out[n++] = e->move;
-    return n;
-}
-
 void label_block(SearchThread& t, const TrainingRecord* records, int64_t from, int64_t to, const LabelConfig& c,
                  std::vector<FeatureRecord>& out) {
     uint64_t state = (uint64_t(c.seed) << 32) ^ uint64_t(from / BLOCK) * 0x9E3779B97F4A7C15ull;
@@ -35,11 +27,10 @@ void label_block(SearchThread& t, const TrainingRecord* records, int64_t from, i
     for (int64_t i = from; i < to; i++) {
         for (int w = 0; w < c.walks; w++) {
             if (!set_record_position(records[i], t.pos)) break;
-            t.history_depth = 0;
             const int plies = 1 + int(next_random(state) % uint32_t(c.max_plies > 0 ? c.max_plies : 1));
             bool ended = false;
             for (int k = 0; k < plies; k++) {
-                int n = legal_moves(t.pos, moves);
+                int n = legal_move_list(t.pos, moves);
                 if (n == 0) {
                     ended = true;
                     break;
@@ -60,7 +51,7 @@ void label_block(SearchThread& t, const TrainingRecord* records, int64_t from, i
 
 bool quiet_by_exchange(const Position& p) {
     const int side = p.side;
-    if (is_attacked(p, p.king_sq[side], side ^ 1)) return false;
+    if (side_to_move_in_check(p)) return false;
     MoveEntry list[MAX_MOVES];
     MoveEntry* end = gen_captures(p, side, list, NO_SQ);
     end = gen_promotions(p, side, true, end);
@@ -77,8 +68,7 @@ bool hce_label(SearchThread& t, int& score) {
     rule_ending(t.pos, t.pos.side, &decided);
     if (decided) return false;
     t.eval.ply = 2;
-    const int s = hce_eval(t);
-    score = s < -EVAL_LIMIT ? -EVAL_LIMIT : s > EVAL_LIMIT ? EVAL_LIMIT : s;
+    score = clamp_eval(hce_eval(t));
     return true;
 }
 

@@ -20,8 +20,6 @@ constexpr int32_t PAWN_FIELD = 0xF;
 constexpr int32_t HEAVY_FIELDS = 0xFF000;  // rooks and queens
 constexpr int32_t ONE_KNIGHT = 16, ONE_BISHOP = 256, ONE_ROOK = 4096, ONE_QUEEN = 65536;
 
-int clamp_eval(int s) { return s < -EVAL_LIMIT ? -EVAL_LIMIT : s > EVAL_LIMIT ? EVAL_LIMIT : s; }
-
 // Distance from the four centre squares: 0 on d4-e5, 6 in a corner.
 int centre_distance(int sq) {
     int f = file_of(sq), r = rank_of(sq);

@@ -18,6 +18,8 @@ extern int game_plies;
 constexpr int EVAL_CHECK = -3000;  // returned for a side to move in check
 constexpr int EVAL_LIMIT = 3000;
 
+inline int clamp_eval(int s) { return s < -EVAL_LIMIT ? -EVAL_LIMIT : s > EVAL_LIMIT ? EVAL_LIMIT : s; }
+
 // Score in centipawns for side (the side to move) at distance ply from the
 // root. Counts the call and stores ply in t.eval.
 int evaluate(SearchThread& t, int side, int ply, int in_check);

@@ -130,12 +130,12 @@ void check_progress() {
 
 // A legal move other than best, drawn with the seed; best when there is none.
 Move random_other_move(Position& p, Move best, uint32_t& seed) {
-    MoveEntry list[MAX_MOVES];
     Move legal[MAX_MOVES];
     int n = 0;
-    gen_all(p, list);
-    for (MoveEntry* e = list; e->move != MOVE_END; e++)
-        if (e->move != best && is_legal(p, p.side, e->move)) legal[n++] = e->move;
+    Move all[MAX_MOVES];
+    const int count = legal_move_list(p, all);
+    for (int i = 0; i < count; i++)
+        if (all[i] != best) legal[n++] = all[i];
     if (n == 0) return best;
     seed = seed * 1664525u + 1013904223u;
     return legal[(seed >> 8) % uint32_t(n)];

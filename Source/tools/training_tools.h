@@ -2,6 +2,7 @@
 // EPD and the binary record formats, the duplicate filter, the statistics
 // reports, the re-scorer and the self-play generator.
 #pragma once
+#include "../position/types.h"
 
 // Input files of -tdstats and -gencorrhist: the fixed names unless a path
 // follows the switch.
@@ -28,6 +29,8 @@ bool quiet_root(int static_value, int quiet_value);
 
 struct Position;
 bool side_to_move_in_check(const Position& p);
+// The legal moves of the side to move, in generation order; their number.
+int legal_move_list(const Position& p, Move* out);
 // No info lines and no strength limit, for the tools' own searches.
 void quiet_full_strength();
 
