@@ -5,8 +5,11 @@
 #include "position/attacks.h"
 #include "position/makemove.h"
 #include "position/movegen.h"
+#include "position/position.h"
 #include "position/see.h"
+#include "search/search_control.h"
 #include "search/thread.h"
+#include "shell/game.h"
 #include "tools/training_tools.h"
 
 namespace {
@@ -38,7 +41,8 @@ void label_block(SearchThread& t, const TrainingRecord* records, int64_t from, i
                 make_move(t.pos, moves[next_random(state) % uint32_t(n)]);
             }
             int score;
-            if (ended || !quiet_by_exchange(t.pos) || !hce_label(t, score)) continue;
+            if (ended || !quiet_by_exchange(t.pos)) continue;
+            if (c.depth > 0 ? !searched_label(t.pos, c.depth, score) : !hce_label(t, score)) continue;
             FeatureRecord f;
             position_features(t.pos, f);
             f.target = float(score_to_probability(score));
@@ -72,14 +76,34 @@ bool hce_label(SearchThread& t, int& score) {
     return true;
 }
 
+bool searched_label(const Position& p, int depth, int& score) {
+    int decided;
+    rule_ending(p, p.side, &decided);
+    if (decided) return false;
+    char fen[128];
+    get_fen(p, fen, 0);
+    if (!set_game_position(fen)) return false;
+    clear_game_record();
+    const int16_t saved = settings.max_depth;
+    settings.max_depth = int16_t(depth);
+    start_search(STATE_FIXED, false);
+    store_state(0);
+    settings.max_depth = saved;
+    if (!best_move) return false;
+    score = clamp_eval(best_score);
+    return true;
+}
+
 std::vector<FeatureRecord> hce_labelled_walks(const TrainingRecord* records, int64_t count, const LabelConfig& c) {
     const int64_t blocks = (count + BLOCK - 1) / BLOCK;
     std::vector<std::vector<FeatureRecord>> parts(static_cast<size_t>(blocks));
-    const int threads = c.threads < 1 ? 1 : c.threads;
+    // The engine's search is one per process: searched labels take one thread.
+    const int threads = c.depth > 0 || c.threads < 1 ? 1 : c.threads;
+    const int64_t stride = c.parts > 1 ? c.parts : 1;
     auto work = [&](int id) {
         SearchThread* t = new_tool_block();
         if (!t) return;
-        for (int64_t b = id; b < blocks; b += threads) {
+        for (int64_t b = c.part + id * stride; b < blocks; b += threads * stride) {
             const int64_t from = b * BLOCK, to = from + BLOCK < count ? from + BLOCK : count;
             label_block(*t, records, from, to, c, parts[size_t(b)]);
         }

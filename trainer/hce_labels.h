@@ -18,6 +18,14 @@ struct LabelConfig {
     int max_plies = 6;  // each walk plays 1 to max_plies random legal moves
     uint32_t seed = 1;
     int threads = 2;
+    // Above 0: each position is labelled with a search of this depth
+    // (the engine's search with the evaluation set up in settings) instead
+    // of the static score.
+    int depth = 0;
+    // Only blocks b with b % parts == part, so that several processes can
+    // share a file.
+    int part = 0;
+    int parts = 1;
 };
 
 // True when a static score can stand for the position: the side to move
@@ -28,6 +36,10 @@ bool quiet_by_exchange(const Position& p);
 // position); false for an ending the engine settles by rule, where no
 // static evaluation is asked.
 bool hce_label(SearchThread& t, int& score);
+// The score of a fixed-depth search of the position for the side to move;
+// false for a rule ending or a position with no move. Needs the process
+// set up for searching (tables, hash, game block).
+bool searched_label(const Position& p, int depth, int& score);
 // Walks from every record and labels the quiet positions they reach. The
 // same records, configuration and seed give the same output, whatever the
 // thread count.

@@ -4,14 +4,24 @@
 // records (.ptb) for vorn-trainer.
 //   vorn-hce-labels --data filtered.bin --out hce.ptb [--walks 8]
 //                   [--plies 6] [--seed 1] [--threads 2]
+//                   [--depth 0] [--part 0 --parts 1]
+// --depth N labels with an N-ply search of the hand-crafted evaluation
+// instead of its static score, on one thread; --part k --parts n keeps
+// the k-th of n interleaved shares of the walks, so that n processes can
+// label one file together (their outputs joined make the whole).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include "hce_labels.h"
+#include "search/hash.h"
 #include "shell/settings.h"
+#include "shell/startup.h"
+#include "shell/uci.h"
 #include "tool_start.h"
+#include "tools/training_tools.h"
 
 int main(int argc, char** argv) {
+    if (prepare_process(argv[0])) return 1;
     setvbuf(stdout, nullptr, _IOLBF, 0);
     start_training_tool();
     LabelConfig config;
@@ -24,14 +34,25 @@ int main(int argc, char** argv) {
         else if (k == "--plies") config.max_plies = atoi(v.c_str());
         else if (k == "--seed") config.seed = uint32_t(strtoul(v.c_str(), nullptr, 10));
         else if (k == "--threads") config.threads = atoi(v.c_str());
+        else if (k == "--depth") config.depth = atoi(v.c_str());
+        else if (k == "--part") config.part = atoi(v.c_str());
+        else if (k == "--parts") config.parts = atoi(v.c_str());
         else {
             fprintf(stderr, "unknown option %s\n", k.c_str());
             return 1;
         }
     }
-    if (data.empty() || out.empty() || config.walks < 1 || config.max_plies < 1) {
+    if (data.empty() || out.empty() || config.walks < 1 || config.max_plies < 1 || config.depth < 0 ||
+        config.depth > 60 || config.parts < 1 || config.part < 0 || config.part >= config.parts) {
         fprintf(stderr, "usage: vorn-hce-labels --data FILE.bin --out FILE.ptb [--walks N] [--plies N] ...\n");
         return 1;
+    }
+    if (config.depth > 0) {
+        settings.use_nn = 0;
+        settings.hash_mb = 16;
+        quiet_full_strength();
+        end_of_input_quits = 0;
+        if (!allocate_hash()) return 1;
     }
     if (read_training_file(data.c_str()) != 0) {
         fprintf(stderr, "can't read %s\n", data.c_str());

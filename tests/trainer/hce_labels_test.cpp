@@ -1,5 +1,6 @@
 // Positions labelled by the hand-crafted evaluation: the quiet test, the
-// endings left to the rules, and walks that repeat whatever the threads.
+// endings left to the rules, walks that repeat whatever the threads and
+// however the work is shared, and labels from a search.
 #include <gtest/gtest.h>
 #include <cstring>
 #include "../support/test_position.h"
@@ -7,7 +8,9 @@
 #include "eval/network.h"
 #include "hce_labels.h"
 #include "held_out.h"
+#include "search/hash.h"
 #include "shell/settings.h"
+#include "shell/startup.h"
 #include "trainer.h"
 
 namespace {
@@ -81,6 +84,57 @@ TEST_F(HceLabels, WalksRepeatWhateverTheThreadCount) {
         Sample s;
         ASSERT_TRUE(sample_from_record(f, s));
     }
+}
+
+TEST_F(HceLabels, SharesOfTheWalksMakeTheWhole) {
+    // Two labeller blocks' worth of records, so that each share has one.
+    std::vector<TrainingRecord> records;
+    const char* fens[] = {start_fen, "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8"};
+    for (int i = 0; i < 6000; i++) {
+        TestBoard b(fens[i % 2]);
+        TrainingRecord r;
+        position_to_record(b.pos(), r);
+        records.push_back(r);
+    }
+    LabelConfig c;
+    c.walks = 1;
+    c.max_plies = 3;
+    auto whole = hce_labelled_walks(records.data(), int64_t(records.size()), c);
+    c.parts = 2;
+    c.part = 0;
+    auto first = hce_labelled_walks(records.data(), int64_t(records.size()), c);
+    c.part = 1;
+    auto second = hce_labelled_walks(records.data(), int64_t(records.size()), c);
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    first.insert(first.end(), second.begin(), second.end());
+    ASSERT_EQ(whole.size(), first.size());
+    EXPECT_EQ(0, memcmp(whole.data(), first.data(), whole.size() * sizeof(FeatureRecord)));
+}
+
+TEST_F(HceLabels, SearchedLabelsSeeWhatTheStaticScoreMisses) {
+    ASSERT_EQ(prepare_process("vorn"), 0);
+    register_params();
+    apply_param_text(builtin_param_text);
+    settings.noise = 99999.0f;
+    settings.use_nn = 0;
+    settings.hash_mb = 8;
+    ASSERT_EQ(allocate_hash(), 1);
+    // Nc7+ forks king and rook: a rook up by count, a knight down in fact.
+    TestBoard fork("r3k3/7p/8/1N6/8/8/P7/4K3 w - - 0 1");
+    ASSERT_TRUE(quiet_by_exchange(fork.pos()));
+    int still = 0, searched = 0;
+    ASSERT_TRUE(hce_label(*fork.block, still));
+    ASSERT_TRUE(searched_label(fork.pos(), 3, searched));
+    EXPECT_LT(still, -100);
+    EXPECT_GT(searched, 150);
+    // The searched score is the mover's: the same position with black to
+    // move is simply black's rook up.
+    TestBoard quiet_side("r3k3/7p/8/1N6/8/8/P7/4K3 b - - 0 1");
+    ASSERT_TRUE(searched_label(quiet_side.pos(), 3, searched));
+    EXPECT_GT(searched, 100);
+    TestBoard kpk("8/8/8/4k3/8/8/4P3/4K3 w - - 0 1");
+    EXPECT_FALSE(searched_label(kpk.pos(), 3, searched));
 }
 
 }  // namespace
