@@ -94,6 +94,14 @@ bool searched_label(const Position& p, int depth, int& score) {
     return true;
 }
 
+int64_t share_records(int64_t count, const LabelConfig& c) {
+    const int64_t stride = c.parts > 1 ? c.parts : 1;
+    int64_t n = 0;
+    for (int64_t from = c.part * BLOCK; from < count; from += stride * BLOCK)
+        n += from + BLOCK < count ? BLOCK : count - from;
+    return n;
+}
+
 std::vector<FeatureRecord> hce_labelled_walks(const TrainingRecord* records, int64_t count, const LabelConfig& c) {
     const int64_t blocks = (count + BLOCK - 1) / BLOCK;
     std::vector<std::vector<FeatureRecord>> parts(static_cast<size_t>(blocks));

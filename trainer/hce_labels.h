@@ -40,6 +40,8 @@ bool hce_label(SearchThread& t, int& score);
 // false for a rule ending or a position with no move. Needs the process
 // set up for searching (tables, hash, game block).
 bool searched_label(const Position& p, int depth, int& score);
+// How many of count records fall in the configuration's share.
+int64_t share_records(int64_t count, const LabelConfig& config);
 // Walks from every record and labels the quiet positions they reach. The
 // same records, configuration and seed give the same output, whatever the
 // thread count.

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "can't read %s\n", data.c_str());
         return 1;
     }
-    const long long walks = (long long)training_count * config.walks;
+    const long long walks = (long long)share_records(training_count, config) * config.walks;
     std::vector<FeatureRecord> labelled = hce_labelled_walks(training_records, training_count, config);
     release_training_file();
     FILE* f = fopen(out.c_str(), "wb");

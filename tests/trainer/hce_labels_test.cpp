@@ -109,6 +109,9 @@ TEST_F(HceLabels, SharesOfTheWalksMakeTheWhole) {
     ASSERT_FALSE(second.empty());
     first.insert(first.end(), second.begin(), second.end());
     ASSERT_EQ(whole.size(), first.size());
+    EXPECT_EQ(share_records(6000, c), 6000 - 4096);
+    c.part = 0;
+    EXPECT_EQ(share_records(6000, c), 4096);
     EXPECT_EQ(0, memcmp(whole.data(), first.data(), whole.size() * sizeof(FeatureRecord)));
 }
 
