@@ -44,5 +44,6 @@ bool searched_label(const Position& p, int depth, int& score);
 int64_t share_records(int64_t count, const LabelConfig& config);
 // Walks from every record and labels the quiet positions they reach. The
 // same records, configuration and seed give the same output, whatever the
-// thread count.
+// thread count (searched labels: in the same process state, since the
+// search's table carries over from one label to the next).
 std::vector<FeatureRecord> hce_labelled_walks(const TrainingRecord* records, int64_t count, const LabelConfig& config);

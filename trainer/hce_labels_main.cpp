@@ -8,8 +8,9 @@
 // --depth N labels with an N-ply search of the hand-crafted evaluation
 // instead of its static score, on one thread; --part k --parts n keeps
 // the k-th of n interleaved shares of the walks, so that n processes can
-// label one file together (their outputs joined hold the labels of one
-// run, in another order).
+// label one file together (their outputs joined hold the positions of one
+// run, in another order; searched scores can differ a little, since each
+// process's search starts from its own table).
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -25,6 +25,18 @@ struct HceLabels : ::testing::Test {
     }
 };
 
+// count records of the given positions in turn.
+std::vector<TrainingRecord> cycled_records(const char* const* fens, int n, int count) {
+    std::vector<TrainingRecord> records;
+    for (int i = 0; i < count; i++) {
+        TestBoard b(fens[i % n]);
+        TrainingRecord r;
+        position_to_record(b.pos(), r);
+        records.push_back(r);
+    }
+    return records;
+}
+
 bool quiet(const char* fen) {
     TestBoard b(fen);
     return quiet_by_exchange(b.pos());
@@ -54,14 +66,9 @@ TEST_F(HceLabels, WalksRepeatWhateverTheThreadCount) {
         "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
         "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8",
     };
-    // More records than one block of the labeller, so that both threads work.
-    std::vector<TrainingRecord> records;
-    for (int i = 0; i < 2500; i++) {
-        TestBoard b(fens[i % 4]);
-        TrainingRecord r;
-        position_to_record(b.pos(), r);
-        records.push_back(r);
-    }
+    // More records than one block of the labeller (4 096), so that both
+    // threads work.
+    std::vector<TrainingRecord> records = cycled_records(fens, 4, 6000);
     LabelConfig c;
     c.walks = 2;
     c.max_plies = 4;
@@ -88,14 +95,8 @@ TEST_F(HceLabels, WalksRepeatWhateverTheThreadCount) {
 
 TEST_F(HceLabels, SharesOfTheWalksMakeTheWhole) {
     // Two labeller blocks' worth of records, so that each share has one.
-    std::vector<TrainingRecord> records;
     const char* fens[] = {start_fen, "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8"};
-    for (int i = 0; i < 6000; i++) {
-        TestBoard b(fens[i % 2]);
-        TrainingRecord r;
-        position_to_record(b.pos(), r);
-        records.push_back(r);
-    }
+    std::vector<TrainingRecord> records = cycled_records(fens, 2, 6000);
     LabelConfig c;
     c.walks = 1;
     c.max_plies = 3;
@@ -109,10 +110,10 @@ TEST_F(HceLabels, SharesOfTheWalksMakeTheWhole) {
     ASSERT_FALSE(second.empty());
     first.insert(first.end(), second.begin(), second.end());
     ASSERT_EQ(whole.size(), first.size());
+    EXPECT_EQ(0, memcmp(whole.data(), first.data(), whole.size() * sizeof(FeatureRecord)));
     EXPECT_EQ(share_records(6000, c), 6000 - 4096);
     c.part = 0;
     EXPECT_EQ(share_records(6000, c), 4096);
-    EXPECT_EQ(0, memcmp(whole.data(), first.data(), whole.size() * sizeof(FeatureRecord)));
 }
 
 TEST_F(HceLabels, SearchedLabelsSeeWhatTheStaticScoreMisses) {
