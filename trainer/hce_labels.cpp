@@ -84,11 +84,7 @@ bool searched_label(const Position& p, int depth, int& score) {
     get_fen(p, fen, 0);
     if (!set_game_position(fen)) return false;
     clear_game_record();
-    const int16_t saved = settings.max_depth;
-    settings.max_depth = int16_t(depth);
-    start_search(STATE_FIXED, false);
-    store_state(0);
-    settings.max_depth = saved;
+    search_fixed(depth);
     if (!best_move) return false;
     score = clamp_eval(best_score);
     return true;

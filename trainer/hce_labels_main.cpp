@@ -23,7 +23,6 @@
 #include "tools/training_tools.h"
 
 int main(int argc, char** argv) {
-    if (prepare_process(argv[0])) return 1;
     setvbuf(stdout, nullptr, _IOLBF, 0);
     start_training_tool();
     LabelConfig config;
@@ -50,6 +49,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (config.depth > 0) {
+        // The search's blocks and kings-and-pawn table; its own default
+        // settings, set up again here for searching.
+        if (prepare_process(argv[0])) return 1;
+        setvbuf(stdout, nullptr, _IOLBF, 0);
         settings.use_nn = 0;
         settings.hash_mb = 16;
         quiet_full_strength();

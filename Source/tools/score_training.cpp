@@ -24,14 +24,6 @@ bool is_capture(const Position& p, Move m) {
     return p.board[move_to(m)] != 0 || (piece_type(p.board[move_from(m)]) == PAWN && move_to(m) == p.ep_square);
 }
 
-void search_fixed(int depth) {
-    int16_t saved = settings.max_depth;
-    if (depth >= 0) settings.max_depth = int16_t(depth);
-    start_search(STATE_FIXED, false);
-    store_state(0);
-    settings.max_depth = saved;
-}
-
 }  // namespace
 
 void score_train_data() {

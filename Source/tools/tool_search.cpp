@@ -2,6 +2,7 @@
 #include "../position/attacks.h"
 #include "../position/movegen.h"
 #include "../position/position.h"
+#include "../search/search_control.h"
 #include "../search/strength.h"
 #include "../shell/settings.h"
 #include "training_tools.h"
@@ -21,4 +22,12 @@ void quiet_full_strength() {
     settings.noise = 99999.0f;
     calibration_nps = 10000000.0f;
     calibrated_elo = 4000.0f;
+}
+
+void search_fixed(int depth) {
+    const int16_t saved = settings.max_depth;
+    if (depth >= 0) settings.max_depth = int16_t(depth);
+    start_search(STATE_FIXED, false);
+    store_state(0);
+    settings.max_depth = saved;
 }

@@ -33,6 +33,10 @@ bool side_to_move_in_check(const Position& p);
 int legal_move_list(const Position& p, Move* out);
 // No info lines and no strength limit, for the tools' own searches.
 void quiet_full_strength();
+// A search of the game position to depth plies (the settings' depth when
+// depth is negative) on the calling thread; the results are in best_move
+// and best_score.
+void search_fixed(int depth);
 
 // -mkopenings count file: writes count balanced openings to the file.
 extern char openings_output[200];
