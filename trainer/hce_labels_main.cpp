@@ -49,8 +49,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (config.depth > 0) {
-        // The search's blocks and kings-and-pawn table; its own default
-        // settings, set up again here for searching.
+        // The search needs the engine's thread blocks and kings-and-pawn
+        // table. Setting them up restores the default settings and leaves
+        // stdout unbuffered, so line buffering comes back here.
         if (prepare_process(argv[0])) return 1;
         setvbuf(stdout, nullptr, _IOLBF, 0);
         settings.use_nn = 0;
