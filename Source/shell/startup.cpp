@@ -266,6 +266,8 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
         if (is("-params")) text(params_file, sizeof params_file, arg());
         // Not one of the original switches: a random-move rate for -gentraindata.
         if (is("-genrandom")) random_move_permille = int(clamp(integer(arg()), 0, 1000));
+        // Not one of the original switches: the evaluation noise of -gentraindata (99 unless given).
+        if (is("-gennoise")) generator_noise = int(clamp(integer(arg()), 0, 999));
         // Not one of the original switches: the openings file for -gentraindata.
         if (is("-mkopenings")) {
             long long n = integer(arg());

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <unistd.h>
 #include "../eval/evaluate.h"
 #include "../position/attacks.h"
 #include "../position/makemove.h"
@@ -22,6 +23,7 @@
 
 char openings_input[200] = "mybook_6mv.epd";
 int random_move_permille = 0;
+int generator_noise = 99;
 
 namespace {
 
@@ -33,6 +35,7 @@ constexpr int PROGRESS_SECONDS = 60;
 // One searched ply of a game.
 struct PlyRecord {
     int score, static_value, quiet_value;
+    bool tactical_best;  // the search's move captures or promotes
     char fen[OPENING_SIZE];
     char text[32];  // the move and its comment
 };
@@ -170,10 +173,12 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
         r.score = k;
         r.static_value = shared.root_eval;
         r.quiet_value = shared.root_qscore;
+        r.tactical_best = tactical_move(p, best_move);
         get_fen(p, r.fen, 0);
         char san[16];
         move_text(p, best_move, san);
-        bool quiet = quiet_root(r.static_value, r.quiet_value);
+        // The comment's depth is 0 on the positions that are not written.
+        bool quiet = quiet_root(r.static_value, r.quiet_value) && !r.tactical_best;
         snprintf(r.text, sizeof r.text, "%s {%0.2f/%d}", san, k / 100.0, quiet ? int(depth_reached) : 0);
 
         double mover = -1;  // the side to move's result once decided
@@ -216,7 +221,9 @@ void write_game(FILE* pgn, FILE* out, const GameRecord& g, double white_result, 
         const PlyRecord& r = g.plies[i];
         // Only quiet positions: where the side to move has a capture to make,
         // the score already counts it and the board does not show it yet.
-        if (!quiet_root(r.static_value, r.quiet_value)) continue;
+        // The same holds where the search's own best move is a capture or a
+        // promotion: its score is the exchange's, not the board's.
+        if (!quiet_root(r.static_value, r.quiet_value) || r.tactical_best) continue;
         double mover = strstr(r.fen, " w ") ? white_result : 1 - white_result;
         fprintf(out, "%s ce %d; gr %0.1f;\n", r.fen, r.score, mover);
         positions++;
@@ -224,6 +231,12 @@ void write_game(FILE* pgn, FILE* out, const GameRecord& g, double white_result, 
 }
 
 }  // namespace
+
+bool tactical_move(const Position& p, Move m) {
+    const int mover = p.board[move_from(m)], target = p.board[move_to(m)];
+    if (piece_type(mover) == PAWN) return (m & FLAG_MASK) != 0 || target != 0 || move_to(m) == p.ep_square;
+    return target != 0 && piece_colour(target) != piece_colour(mover);
+}
 
 void gen_train_data() {
     EngineSettings& s = settings;
@@ -244,14 +257,16 @@ void gen_train_data() {
         return;
     }
     printf("generating training data\n");
-    eval_noise = 99;
+    eval_noise = int16_t(generator_noise);
     quiet_full_strength();
     if (s.max_depth <= 2) hash_use = 0;
     end_of_input_quits = 0;
     auto old_int = signal(SIGINT, stop_generating);
     auto old_term = signal(SIGTERM, stop_generating);
 
-    uint32_t seed = uint32_t(time(nullptr)) ^ uint32_t(clock());
+    // The process id keeps generators started in the same second apart:
+    // without evaluation noise their searches would repeat each other.
+    uint32_t seed = uint32_t(time(nullptr)) ^ uint32_t(clock()) ^ (uint32_t(getpid()) * 2654435761u);
     progress = Progress{};
     progress.out = out;
     progress.pgn = pgn;

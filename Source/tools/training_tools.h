@@ -12,6 +12,8 @@ extern char corrhist_input[200];
 extern char openings_input[200];
 // Share (per thousand) of self-play moves replaced by a random legal move.
 extern int random_move_permille;
+// Width of the evaluation noise while -gentraindata searches (99 by default).
+extern int generator_noise;
 
 void epd_to_bin();          // -epd2bin: settings.epd_in
 void bin_to_epd();          // -bin2epd: settings.bin_file
@@ -28,6 +30,10 @@ void quiet_train_data();    // -quiettraindata: the quiet records of settings.bi
 bool quiet_root(int static_value, int quiet_value);
 
 struct Position;
+// A capture (en passant included) or a promotion; castling, written as the
+// king taking its own rook in Chess960, is neither. The generator does not
+// write positions whose best move is one: their score is the exchange's.
+bool tactical_move(const Position& p, Move m);
 bool side_to_move_in_check(const Position& p);
 // The legal moves of the side to move, in generation order; their number.
 int legal_move_list(const Position& p, Move* out);

@@ -8,6 +8,7 @@
 #include "../support/test_position.h"
 #include "position/notation.h"
 #include "tools/pgn.h"
+#include "tools/training_tools.h"
 #include "tools_support.h"
 
 namespace {
@@ -89,15 +90,23 @@ TEST(SelfPlayData, GamesBecomePgnAndScoredPositions) {
     }
 
     // The positions written are the quiet ones from the ninth ply on: those
-    // whose comment carries a depth (a pending capture or a check shows 0).
-    int quiet_plies = 0;
+    // whose comment carries a depth (a pending capture, a check, or a best
+    // move that captures or promotes shows 0).
+    int quiet_plies = 0, tactical_moves = 0;
     for (auto& text : check_generated_games(dir.file("autogen.pgn"), games)) {
-        std::regex comment("\\{-?[0-9]+\\.[0-9]+/([0-9]+)\\}");
+        std::regex comment("(\\S+) \\{-?[0-9]+\\.[0-9]+/([0-9]+)\\}");
         int ply = 0;
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), comment); it != std::sregex_iterator(); ++it, ply++)
-            if (ply >= 8 && std::stoi((*it)[1]) > 0) quiet_plies++;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), comment); it != std::sregex_iterator(); ++it, ply++) {
+            const std::string move = (*it)[1];
+            const bool tactical = move.find_first_of("x=") != std::string::npos;
+            tactical_moves += tactical;
+            if (std::stoi((*it)[2]) == 0) continue;
+            EXPECT_FALSE(tactical) << move << " is written with its depth";
+            if (ply >= 8) quiet_plies++;
+        }
     }
     EXPECT_EQ(quiet_plies, positions);
+    EXPECT_GT(tactical_moves, 0) << "games without a single capture";
 }
 
 TEST(SelfPlayData, ARandomMoveRateReplacesThatShareOfTheMoves) {
@@ -175,4 +184,26 @@ TEST(SelfPlayData, ATerminationSignalEndsTheRunWithItsTotals) {
     EXPECT_EQ(e.wait_exit(20), 0);
     // Every line written is whole.
     for (auto& l : file_lines(dir.file("gen.epd"))) EXPECT_NE(l.find(" ce "), std::string::npos) << l;
+}
+
+TEST(SelfPlayData, TacticalMovesAreCapturesAndPromotions) {
+    auto tactical = [](const char* fen, const char* text) {
+        TestBoard b(fen);
+        char t[16];
+        snprintf(t, sizeof t, "%s", text);
+        Move m;
+        EXPECT_TRUE(parse_move(b.pos(), t, m)) << text;
+        return tactical_move(b.pos(), m);
+    };
+    const char* kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+    EXPECT_TRUE(tactical(kiwipete, "e2a6"));   // a bishop takes
+    EXPECT_TRUE(tactical(kiwipete, "d5e6"));   // a pawn takes
+    EXPECT_FALSE(tactical(kiwipete, "d5d6"));  // a pawn push
+    EXPECT_FALSE(tactical(kiwipete, "e1g1"));  // castling
+    EXPECT_FALSE(tactical(kiwipete, "c3b1"));  // a retreat
+    EXPECT_TRUE(tactical("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6"));  // en passant
+    EXPECT_TRUE(tactical("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1", "b7b8q"));   // promotion
+    EXPECT_TRUE(tactical("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1", "b7b8n"));   // under-promotion
+    // Chess960 castling, the king beside its rook: written as king takes rook.
+    EXPECT_FALSE(tactical("1r4kr/8/8/8/8/8/8/1R4KR w HBhb - 0 1", "g1h1"));
 }
