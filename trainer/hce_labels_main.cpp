@@ -6,7 +6,8 @@
 //                   [--plies 6] [--seed 1] [--threads 2]
 //                   [--depth 0] [--part 0 --parts 1]
 // --depth N labels with an N-ply search of the hand-crafted evaluation
-// instead of its static score, on one thread; --part k --parts n keeps
+// instead of its static score, on one thread; with --eval network that
+// search uses the built-in network (or the file --net names) instead; --part k --parts n keeps
 // the k-th of n interleaved shares of the walks, so that n processes can
 // label one file together (their outputs joined hold the positions of one
 // run, in another order; searched scores can differ a little, since each
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include "eval/network.h"
 #include "hce_labels.h"
 #include "search/hash.h"
 #include "shell/settings.h"
@@ -26,7 +28,7 @@ int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IOLBF, 0);
     start_training_tool();
     LabelConfig config;
-    std::string data, out;
+    std::string data, out, eval = "hce", net;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string k = argv[i], v = argv[i + 1];
         if (k == "--data") data = v;
@@ -38,13 +40,16 @@ int main(int argc, char** argv) {
         else if (k == "--depth") config.depth = atoi(v.c_str());
         else if (k == "--part") config.part = atoi(v.c_str());
         else if (k == "--parts") config.parts = atoi(v.c_str());
+        else if (k == "--eval") eval = v;
+        else if (k == "--net") net = v;
         else {
             fprintf(stderr, "unknown option %s\n", k.c_str());
             return 1;
         }
     }
     if (data.empty() || out.empty() || config.walks < 1 || config.max_plies < 1 || config.depth < 0 ||
-        config.depth > 60 || config.parts < 1 || config.part < 0 || config.part >= config.parts) {
+        config.depth > 60 || config.parts < 1 || config.part < 0 || config.part >= config.parts ||
+        (eval != "hce" && eval != "network") || (eval == "network" && config.depth == 0)) {
         fprintf(stderr, "usage: vorn-hce-labels --data FILE.bin --out FILE.ptb [--walks N] [--plies N] ...\n");
         return 1;
     }
@@ -54,7 +59,14 @@ int main(int argc, char** argv) {
         // stdout unbuffered, so line buffering comes back here.
         if (prepare_process(argv[0])) return 1;
         setvbuf(stdout, nullptr, _IOLBF, 0);
-        settings.use_nn = 0;
+        settings.use_nn = eval == "network";
+        if (settings.use_nn && !net.empty()) {
+            snprintf(settings.nn_file, sizeof settings.nn_file, "%s", net.c_str());
+            if (load_network() != 1) {
+                fprintf(stderr, "can't load the network %s\n", net.c_str());
+                return 1;
+            }
+        }
         settings.hash_mb = 16;
         quiet_full_strength();
         end_of_input_quits = 0;

@@ -15,20 +15,24 @@ HeldOutLosses held_out_losses(const TrainingRecord* records, int64_t count, int 
         if (net == -10001) break;  // no network buffers
         t->eval.ply = 1;
         const int hce = hce_eval(*t);
-        auto err = [&](double score) {
-            const double d = score_to_probability(score) - target;
+        const double result = score_to_probability(records[i].result);
+        auto err = [&](double score, double against) {
+            const double d = score_to_probability(score) - against;
             return d * d;
         };
-        out.network += err(net);
-        out.handmade += err(hce);
-        out.recorded += err(records[i].static_score);
+        out.network += err(net, target);
+        out.handmade += err(hce, target);
+        out.recorded += err(records[i].static_score, target);
+        out.network_result += err(net, result);
+        out.handmade_result += err(hce, result);
+        out.recorded_result += err(records[i].static_score, result);
         out.positions++;
     }
     free_tool_block(t);
     if (out.positions) {
-        out.network /= double(out.positions);
-        out.handmade /= double(out.positions);
-        out.recorded /= double(out.positions);
+        for (double* v : {&out.network, &out.handmade, &out.recorded, &out.network_result, &out.handmade_result,
+                          &out.recorded_result})
+            *v /= double(out.positions);
     }
     return out;
 }

@@ -41,5 +41,7 @@ int main(int argc, char** argv) {
     release_training_file();
     printf("%lld positions: network %.5f, hand-crafted %.5f, recorded score %.5f\n", (long long)l.positions,
            l.network, l.handmade, l.recorded);
+    printf("against the game results alone: network %.5f, hand-crafted %.5f, recorded score %.5f\n",
+           l.network_result, l.handmade_result, l.recorded_result);
     return 0;
 }

@@ -128,9 +128,11 @@ double loss_of(const Model& m, const Sample* samples, size_t n) {
     return n ? sum / double(n) : 0;
 }
 
-inline int16_t quantised(float v, float unit) {
+// The file holds four times the loaded value in 16 bits, so a weight is
+// cut at +-8191; clamped counts those, which a longer run may reach.
+inline int16_t quantised(float v, float unit, int& clamped) {
     long q = std::lround(v * unit);
-    // The file holds four times the loaded value in 16 bits.
+    if (q > 8191 || q < -8191) clamped++;
     return int16_t(q > 8191 ? 8191 : q < -8191 ? -8191 : q);
 }
 
@@ -222,13 +224,13 @@ float predict(const Model& m, const Sample& s) {
     return forward(m, s, a.data(), b.data());
 }
 
-double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config) {
+double train(Model& m, std::vector<Sample>& samples, size_t held, const TrainerConfig& config) {
     std::mt19937 rng(config.seed);
     // The held-out samples are the last ones as given, not a random pick:
     // positions of one game are close relatives, and with a random split a
     // network that learns the games by heart looks as if it had learnt
     // chess. Files hold their games one after the other.
-    const size_t held = size_t(double(samples.size()) * config.validation);
+    if (held > samples.size()) held = samples.size();
     const size_t n_train = samples.size() - held;
     const Sample* valid = samples.data() + n_train;
     const int threads = config.threads < 1 ? 1 : config.threads;
@@ -347,19 +349,23 @@ double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config
     return validation;
 }
 
-bool write_network(const Model& m, const std::string& path) {
+bool write_network(const Model& m, const std::string& path, int* clamped_weights) {
+    int clamped = 0;
     const int w = m.width;
     int16_t header[NN_HEADER_FIELDS] = {805, 4096, 300, 2, 6, 0, 0, int16_t(w), int16_t(w), 0, 0, 0};
     const int64_t count = network_weight_count(header);
     std::vector<int16_t> q(static_cast<size_t>(count), 0);
     size_t at = 0;
-    for (float v : m.features) q[at++] = quantised(v, ACC_UNIT);
+    for (float v : m.features) q[at++] = quantised(v, ACC_UNIT, clamped);
     for (int k = 0; k < 2; k++)
-        for (float v : m.bias) q[at++] = quantised(v, ACC_UNIT);
+        for (float v : m.bias) q[at++] = quantised(v, ACC_UNIT, clamped);
     for (int row = 0; row < 8; row++)
-        for (int j = 0; j < w; j++) q[at++] = row < BUCKETS ? quantised(m.own[size_t(row * w + j)], OUT_UNIT) : 0;
+        for (int j = 0; j < w; j++)
+            q[at++] = row < BUCKETS ? quantised(m.own[size_t(row * w + j)], OUT_UNIT, clamped) : 0;
     for (int row = 0; row < 8; row++)
-        for (int j = 0; j < w; j++) q[at++] = row < BUCKETS ? quantised(m.other[size_t(row * w + j)], OUT_UNIT) : 0;
+        for (int j = 0; j < w; j++)
+            q[at++] = row < BUCKETS ? quantised(m.other[size_t(row * w + j)], OUT_UNIT, clamped) : 0;
+    if (clamped_weights) *clamped_weights = clamped;
     if (int64_t(at) != count) return false;
     for (int16_t& v : q) v = int16_t(v * 4);
     return save_network(path.c_str(), header, q.data(), count) == 1;
@@ -406,6 +412,63 @@ bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const 
     out.mean = out.compared ? sum / out.compared : 0;
     free_tool_block(block);
     return true;
+}
+
+float blended_target(int search_score, int result_score, float result_weight) {
+    const double ps = score_to_probability(search_score), pr = score_to_probability(result_score);
+    return float(result_weight * pr + (1 - result_weight) * ps);
+}
+
+bool read_record_file(const std::string& path, float result_weight, std::vector<Sample>& out) {
+    if (read_training_file(path.c_str()) != 0) return false;
+    SearchThread* block = new_tool_block();
+    if (!block) {
+        release_training_file();
+        return false;
+    }
+    out.reserve(out.size() + size_t(training_count));
+    for (int64_t i = 0; i < training_count; i++) {
+        // The engine's own test of a usable record: both kings, material
+        // beside them, the side not to move not in check, and a score
+        // that the game's result does not flatly contradict.
+        if (!record_to_position(training_records, i, block->pos, nullptr)) continue;
+        FeatureRecord f;
+        position_features(block->pos, f);
+        const TrainingRecord& r = training_records[i];
+        f.target = blended_target(r.static_score, r.result, result_weight);
+        Sample s;
+        if (sample_from_record(f, s)) out.push_back(s);
+    }
+    free_tool_block(block);
+    release_training_file();
+    return true;
+}
+
+ScaleFit fit_result_scale(const TrainingRecord* records, int64_t n) {
+    // Squared error of sigmoid(k x score) against the result, for k on a
+    // fine grid; the error is smooth in k, so the grid's best is close.
+    auto error = [&](double k) {
+        double sum = 0;
+        int64_t used = 0;
+        for (int64_t i = 0; i < n; i++) {
+            const int score = records[i].static_score;
+            if (score <= -3000 || score >= 3000) continue;
+            const double p = 1.0 / (1.0 + std::exp(-k * score));
+            const double r = score_to_probability(records[i].result);
+            sum += (p - r) * (p - r);
+            used++;
+        }
+        return used ? sum / double(used) : 0.0;
+    };
+    ScaleFit fit;
+    fit.at_trained = error(0.005);
+    fit.best = fit.at_trained;
+    fit.slope = 0.005;
+    for (int step = 10; step <= 150; step++) {
+        const double k = step * 0.0001, e = error(k);
+        if (e < fit.best) fit.best = e, fit.slope = k;
+    }
+    return fit;
 }
 
 bool read_feature_file(const std::string& path, std::vector<FeatureRecord>& out) {

@@ -54,11 +54,13 @@ void init_model(Model& m, int width, uint32_t seed);
 bool model_from_loaded_network(Model& m);
 // Centipawns the float model predicts for a sample, for the side to move.
 float predict(const Model& m, const Sample& s);
-// Trains on the samples; the last config.validation of them (in the order
-// given) are held out. Returns the validation loss of the model kept.
-double train(Model& m, std::vector<Sample>& samples, const TrainerConfig& config);
+// Trains on the samples; the last held of them (in the order given) are
+// held out. Returns the validation loss of the model kept.
+double train(Model& m, std::vector<Sample>& samples, size_t held, const TrainerConfig& config);
 // Writes the model as a network file the engine loads; true on success.
-bool write_network(const Model& m, const std::string& path);
+// clamped_weights, when given, receives the number of weights cut at the
+// file's limit.
+bool write_network(const Model& m, const std::string& path, int* clamped_weights = nullptr);
 // How far the engine's integer inference of a network file lies from the
 // float model on samples: mean and largest difference in centipawns, over
 // the samples whose float score is inside the engine's limit.
@@ -68,6 +70,20 @@ struct Agreement {
 };
 // Loads the file into the engine (it stays loaded); false when it fails.
 bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const std::string& path, Agreement& out);
+
+// The training target of a record: result_weight of the game result's
+// probability and the rest the search score's.
+float blended_target(int search_score, int result_score, float result_weight);
+// Samples from a file of 40-byte training records (vorn -epd2bin), each
+// target the blend above; false when the file cannot be read.
+bool read_record_file(const std::string& path, float result_weight, std::vector<Sample>& out);
+// How well the search scores of records predict their game results: the
+// slope k of sigmoid(k x score) with the least squared error, that error,
+// and the error at the slope the targets use (0.005).
+struct ScaleFit {
+    double slope = 0, best = 0, at_trained = 0;
+};
+ScaleFit fit_result_scale(const TrainingRecord* records, int64_t n);
 
 // Reads a file of feature records.
 bool read_feature_file(const std::string& path, std::vector<FeatureRecord>& out);

@@ -1,0 +1,58 @@
+// The gate's arithmetic (tools/training/gate_result.js) on hand-checked
+// cases and on match logs as match.js writes them.
+'use strict';
+const assert = require('assert');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { execFileSync } = require('child_process');
+const script = path.join(__dirname, '..', '..', 'tools', 'training', 'gate_result.js');
+const { summarise } = require(script);
+
+// An even score is 0 Elo; 75 % is about +191; the interval holds the estimate.
+let s = summarise(50, 100, 50);
+assert.strictEqual(s.p, 0.5);
+assert.ok(Math.abs(s.e) < 1e-9);
+assert.ok(Math.abs(s.los - 0.5) < 1e-9);
+s = summarise(60, 30, 10);
+assert.ok(Math.abs(s.p - 0.75) < 1e-12);
+assert.ok(Math.abs(s.e - 190.85) < 0.1, String(s.e));
+assert.ok(s.lo < s.e && s.e < s.hi);
+// 60 wins against 40 losses: z = 20 / sqrt(100) = 2, LOS 97.7 %.
+s = summarise(60, 100, 40);
+assert.ok(Math.abs(s.los - 0.9772) < 0.001, String(s.los));
+
+function run(logs) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'gate-'));
+  const files = logs.map((text, i) => {
+    const f = path.join(dir, `gate-${i}.log`);
+    fs.writeFileSync(f, text);
+    return f;
+  });
+  try {
+    return execFileSync('node', [script, ...files], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'] })
+      .split('\n');
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+const closing = (win, draw, loss, time = 0) =>
+  'game 1: a - b 1-0 (checkmate); a: +1 =0 -0\n' +
+  JSON.stringify({ engine1: 'vorn -cfg c', engine2: 'vorn', score: { win, draw, loss },
+    timeLosses: { 'vorn -cfg c': time, vorn: 0 }, illegalMoves: { 'vorn -cfg c': 0, vorn: 0 },
+    crashes: { 'vorn -cfg c': 0, vorn: 0 }, noMove: { 'vorn -cfg c': 0, vorn: 0 } }) + '\n';
+
+// Two halves add up; 70 wins against 30 losses passes (LOS 99.996 %).
+let out = run([closing(40, 30, 30), closing(30, 70, 0)]);
+assert.match(out[0], /^\+70 =100 -30 in 200 games, 60\.0 %, Elo \+70 .*LOS 100\.0 %, pass$/);
+assert.strictEqual(out[1], 'no time losses, illegal moves, crashes or missing moves');
+// The same score with one time loss fails and names it.
+out = run([closing(40, 30, 30, 1), closing(30, 70, 0)]);
+assert.match(out[0], /, fail$/);
+assert.match(out[1], /vorn -cfg c: 1 timeLosses/);
+// A narrow lead does not pass.
+out = run([closing(55, 100, 45)]);
+assert.match(out[0], /LOS 8\d\.\d %, fail$/);
+// A log without its closing line is an unfinished match, not a result.
+assert.throws(() => run(['game 1: a - b 1-0 (checkmate); a: +1 =0 -0\n']));
+console.log('gate_result: all checks passed');

@@ -1,0 +1,66 @@
+#!/usr/bin/env node
+// Adds up the closing lines of match.js logs (engine1 is the candidate)
+// and prints the gate's verdict on its first line:
+//   +W =D -L in N games, S %, Elo E (95 % interval A to B), LOS P %, pass|fail
+// then the protocol faults of both engines. A candidate passes when its
+// likelihood of superiority (the normal approximation over decisive games)
+// is at least 95 % and neither engine lost a game by a fault.
+//   node gate_result.js gate-a.log [gate-b.log ...]
+'use strict';
+const fs = require('fs');
+
+function erf(x) {
+  // Abramowitz and Stegun 7.1.26, enough for a percentage.
+  const s = Math.sign(x), a = Math.abs(x), t = 1 / (1 + 0.3275911 * a);
+  const y = 1 - (((((1.061405429 * t - 1.453152027) * t) + 1.421413741) * t - 0.284496736) * t + 0.254829592) * t *
+    Math.exp(-a * a);
+  return s * y;
+}
+
+const elo = (p) => (p <= 0 ? -Infinity : p >= 1 ? Infinity : -400 * Math.log10(1 / p - 1));
+
+function summarise(w, d, l) {
+  const n = w + d + l;
+  const p = n ? (w + d / 2) / n : 0.5;
+  // Standard error of the mean score per game, from the three outcomes.
+  const variance = n ? (w * (1 - p) ** 2 + d * (0.5 - p) ** 2 + l * p ** 2) / n : 0;
+  const se = n ? Math.sqrt(variance / n) : 0;
+  const los = w + l ? 0.5 * (1 + erf((w - l) / Math.sqrt(2 * (w + l)))) : 0.5;
+  return { n, p, e: elo(p), lo: elo(p - 1.96 * se), hi: elo(p + 1.96 * se), los };
+}
+
+function main() {
+  const files = process.argv.slice(2);
+  if (!files.length) {
+    console.error('usage: node gate_result.js LOG [LOG ...]');
+    process.exit(2);
+  }
+  let w = 0, d = 0, l = 0, faults = 0;
+  const notes = [];
+  for (const f of files) {
+    const lines = fs.readFileSync(f, 'utf8').split('\n').filter((x) => x.startsWith('{'));
+    if (!lines.length) {
+      console.error(`${f}: no closing line (the match did not finish)`);
+      process.exit(1);
+    }
+    const r = JSON.parse(lines[lines.length - 1]);
+    w += r.score.win;
+    d += r.score.draw;
+    l += r.score.loss;
+    for (const kind of ['timeLosses', 'illegalMoves', 'crashes', 'noMove'])
+      for (const [engine, count] of Object.entries(r[kind])) {
+        faults += count;
+        if (count) notes.push(`${f}: ${engine}: ${count} ${kind}`);
+      }
+  }
+  const s = summarise(w, d, l);
+  const fmt = (x) => (Number.isFinite(x) ? (x >= 0 ? '+' : '') + x.toFixed(0) : String(x));
+  const pass = s.los >= 0.95 && faults === 0;
+  console.log(`+${w} =${d} -${l} in ${s.n} games, ${(100 * s.p).toFixed(1)} %, Elo ${fmt(s.e)} ` +
+              `(95 % interval ${fmt(s.lo)} to ${fmt(s.hi)}), LOS ${(100 * s.los).toFixed(1)} %, ` +
+              `${pass ? 'pass' : 'fail'}`);
+  console.log(faults ? notes.join('\n') : 'no time losses, illegal moves, crashes or missing moves');
+}
+
+if (require.main === module) main();
+module.exports = { summarise, erf };

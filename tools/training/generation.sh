@@ -1,0 +1,132 @@
+#!/bin/bash
+# One generation of Vorn's network, as one command:
+#
+#   tools/training/generation.sh MINUTES [EXTRA.epd[.xz] ...]
+#
+# 1. Self-play with the built-in network: two generators (one per core)
+#    for MINUTES minutes, NODES nodes a move, 3 % random moves, no
+#    evaluation noise; only quiet positions whose best move is not a
+#    capture are written, with the search score and the game's result.
+# 2. Conversion (-epd2bin), the last HOLD records of the newest games kept
+#    out of training, repeated positions dropped (-filtertraindata).
+#    EXTRA files (earlier self-play of the same kind, EPD with ce and gr)
+#    join the training data.
+# 3. Training from the built-in network (vorn-trainer --init), the target
+#    RESULT_WEIGHT of the game result and the rest of the search score.
+# 4. The held-out games scored by the candidate and the built-in network.
+# 5. The gate: GAMES games of the candidate against the built-in network at
+#    TC, two matches side by side over the book openings (each line with
+#    both colours), one core each.
+# Then one summary line. The candidate becomes the built-in network only
+# by hand, after it passes: copy it to Source/eval/vorn.nn and record the
+# generation in docs/training.md.
+#
+# Settings (environment): WORK (folder for the data, default
+# /tmp/vorn-generation), NODES (6000), RANDOM_PERMILLE (30), HOLD (100000),
+# EPOCHS (2), LR (0.0005), LR_END (0.0001), BATCH (2048),
+# RESULT_WEIGHT (0.25), GAMES (200), TC (10+0.1).
+# Total time: MINUTES plus about 5 minutes of conversion and training per
+# million positions and, at 10 s + 0.1 s, about 60 minutes of gate games.
+set -euo pipefail
+if [ $# -lt 1 ] || ! [[ "$1" =~ ^[0-9]+$ ]]; then
+    echo "usage: $0 MINUTES [EXTRA.epd[.xz] ...]" >&2
+    exit 2
+fi
+minutes=$1
+shift
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+work=${WORK:-/tmp/vorn-generation}
+nodes=${NODES:-6000}
+random_permille=${RANDOM_PERMILLE:-30}
+hold=${HOLD:-100000}
+epochs=${EPOCHS:-2}
+lr=${LR:-0.0005}
+lr_end=${LR_END:-0.0001}
+batch=${BATCH:-2048}
+result_weight=${RESULT_WEIGHT:-0.25}
+games=${GAMES:-200}
+tc=${TC:-10+0.1}
+
+cd "$root"
+cmake -S . -B build > /dev/null
+cmake --build build -j2 --target vorn vorn-trainer vorn-heldout > /dev/null
+[ -d tools/match/node_modules/chess.js ] || (cd tools/match && npm install --no-audit --no-fund > /dev/null)
+vorn="$root/build/vorn"
+mkdir -p "$work"
+cd "$work"
+children=()
+stop_children() { for p in "${children[@]}"; do kill "$p" 2> /dev/null || true; done; }
+trap stop_children EXIT
+
+echo "== self-play: 2 generators, $minutes minutes, $nodes nodes a move"
+for k in 1 2; do
+    mkdir -p "gen$k"
+    cp "$root/mybook_6mv.epd" "gen$k/"
+    # Each in its own folder: both write autogen.pgn. The generator closes
+    # its files whole on the termination signal timeout sends.
+    (cd "gen$k" && timeout "$((minutes * 60))" "$vorn" -n "$nodes" -genrandom "$random_permille" -gennoise 0 \
+        -gentraindata "gen$k.epd" 1000000000 > gen.log 2>&1 || true) &
+    children+=($!)
+done
+wait
+children=()
+grep -h "positions per second" gen1/gen.log gen2/gen.log | tail -2
+
+echo "== conversion"
+for k in 1 2; do (cd "gen$k" && "$vorn" -epd2bin "gen$k.epd" > /dev/null); done
+# The newest games of the second generator are held out.
+size=$(stat -c %s gen2/gen2.bin)
+cut=$((size - hold * 40))
+[ "$cut" -gt 0 ] || cut=0
+head -c "$cut" gen2/gen2.bin > train2.bin
+tail -c "$((size - cut))" gen2/gen2.bin > holdout.bin
+cat gen1/gen1.bin train2.bin > joined.bin
+n=0
+for extra in "$@"; do
+    n=$((n + 1))
+    case "$extra" in
+        *.xz) xz -dc "$extra" > "extra$n.epd" ;;
+        *) cp "$extra" "extra$n.epd" ;;
+    esac
+    "$vorn" -epd2bin "extra$n.epd" > /dev/null
+    cat "extra$n.bin" >> joined.bin
+    rm -f "extra$n.epd"
+done
+"$vorn" -filtertraindata joined.bin > /dev/null
+records=$(($(stat -c %s filtered.bin) / 40))
+echo "$records training records, $(($(stat -c %s holdout.bin) / 40)) held out"
+
+echo "== training"
+"$root/build/vorn-trainer" --data filtered.bin --init "$root/Source/eval/vorn.nn" --out candidate.nn \
+    --epochs "$epochs" --threads 2 --lr "$lr" --lr-end "$lr_end" --batch "$batch" --seed 1 \
+    --result-weight "$result_weight" --fit-scale 1 | tee train.log
+validation=$(sed -n 's/^wrote .*validation loss \([0-9.]*\).*/\1/p' train.log)
+
+echo "== held-out games"
+held_candidate=$("$root/build/vorn-heldout" --data holdout.bin --net candidate.nn | tail -1)
+held_current=$("$root/build/vorn-heldout" --data holdout.bin | tail -1)
+echo "candidate: $held_candidate"
+echo "built-in:  $held_current"
+
+echo "== gate: $games games at $tc"
+printf 'NN_File = %s\n' "$work/candidate.nn" > candidate.cfg
+half=$((games / 2))
+# Each match plays its half of the book lines, every line with both colours.
+total_lines=$(grep -c . "$root/tools/match/openings100.txt")
+lines=$(((half + 1) / 2))
+[ "$lines" -le "$total_lines" ] || lines=$total_lines
+head -n "$lines" "$root/tools/match/openings100.txt" > openings-a.txt
+tail -n +"$((lines + 1))" "$root/tools/match/openings100.txt" | head -n "$lines" > openings-b.txt
+[ -s openings-b.txt ] || cp openings-a.txt openings-b.txt
+for part in a b; do
+    node "$root/tools/match/match.js" --engine1 "$vorn" --args1 "-cfg $work/candidate.cfg" --engine2 "$vorn" \
+        --games "$half" --tc "$tc" --openings "openings-$part.txt" --pgn "gate-$part.pgn" > "gate-$part.log" 2>&1 &
+    children+=($!)
+done
+wait
+children=()
+node "$here/gate_result.js" gate-a.log gate-b.log > gate.txt
+cat gate.txt
+echo "generation: $records records, validation $validation, held-out ($held_candidate) against built-in" \
+    "($held_current), gate $(head -1 gate.txt)"
