@@ -77,7 +77,9 @@ int set_fen(Position& p, const char* text) {
     for (; *s && *s != ' ' && *s != '\t'; s++) {
         char c = *s;
         if (c == '/') {
-            if (--rank < 0) return -1;  // more than eight ranks
+            // Every rank covers exactly eight files: a short one would put
+            // the pieces of the next ranks on the wrong squares.
+            if (file != 8 || --rank < 0) return -1;
             file = 0;
         } else if (c >= '1' && c <= '8') {
             file += c - '0';
@@ -93,8 +95,11 @@ int set_fen(Position& p, const char* text) {
             if (++pieces[colour] > 16) return -1;
             place(p, code, square_of(file, rank));
             file++;
+        } else {
+            return -1;  // not a piece, a count or a rank separator
         }
     }
+    if (rank != 0 || file != 8) return -1;  // fewer than eight whole ranks
     s = skip_spaces(s);
     if (*s == 'w') p.side = WHITE;
     else if (*s == 'b') p.side = BLACK;

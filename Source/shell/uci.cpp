@@ -31,6 +31,14 @@ uint8_t end_of_input_quits = 1;
 
 static LineReader stdin_reader = {0, 0, false, false, {}};
 
+// A command that changes the engine's state (position, go, setoption,
+// ucinewgame) while a search runs stops that search; it waits here and is
+// carried out once the search's bestmove is out.
+static char deferred_line[LINE_SIZE];
+static bool has_deferred = false;
+// The go in progress was "go infinite": its result waits for stop.
+static bool infinite_go = false;
+
 void read_command() {
     char line[LINE_SIZE];
     int r = poll_line(stdin_reader, line, sizeof line);
@@ -107,7 +115,8 @@ static void go_command(const char* rest) {
         s.base_time = float(seconds());
         s.increment = 0;
     }
-    if (find("infinite")) {
+    infinite_go = find("infinite");
+    if (infinite_go) {
         s.max_depth = 80;
         s.moves_per_control = 1;
         s.max_nodes = NO_NODE_LIMIT;
@@ -207,7 +216,11 @@ static void position_command(const char* rest) {
     } else if (const char* f = strstr(text, "fen")) {
         f += 3;
         while (*f == ' ') f++;
-        if (!set_game_position(f)) return;
+        if (!set_game_position(f)) {
+            // The board stays as it was; the front end is told why.
+            engine_printf("info string illegal FEN %s, position unchanged", f);
+            return;
+        }
     } else {
         return;
     }
@@ -276,8 +289,14 @@ static void protocol_command(const char* line) {
     bool needs_idle = is("setoption") || is("ucinewgame") || is("position") || is("go");
     if (!needs_idle) return;
     if (load_state() != 0) {
-        engine_printf("unexpected command %s, stopping Vorn", word);
-        settings.quit_requested = 1;
+        // A front end in a hurry: the search ends now with its bestmove,
+        // then the command is carried out. The search stops reading input
+        // once asked to stop, so only one command ever waits.
+        snprintf(deferred_line, sizeof deferred_line, "%s", line);
+        has_deferred = true;
+        clear_state_bits(STATE_PONDER);
+        add_state(STATE_STOP_REQUESTED);
+        stop_search.store(1, std::memory_order_relaxed);
         return;
     }
     if (is("setoption")) setoption_command(rest);
@@ -321,13 +340,30 @@ static Move try_books(Position& p) {
     return drawn ? 0 : m;
 }
 
+// "go infinite" keeps its result until stop, as pondering keeps it until
+// ponderhit or stop, even when the search ended by itself (a mate found,
+// the depth limit, a book or table move).
+static void hold_result(bool pondering) {
+    for (;;) {
+        const uint16_t state = load_state();
+        if ((state & STATE_STOP_REQUESTED) || settings.quit_requested) return;
+        if (pondering ? !(state & STATE_PONDER) : !infinite_go) return;
+        read_command();
+        sleep_ms(1);
+    }
+}
+
 static void start_go(uint16_t state) {
     Position& p = game_position();
     if (is_draw(p, 0, 0)) {
-        store_state(0);
-        self_play = 0;
         engine_print("info string Draw!");
-        return;
+        // A front end still needs its bestmove: the console's own games end
+        // here, a protocol go searches the drawn position as any other.
+        if (!settings.uci_mode) {
+            store_state(0);
+            self_play = 0;
+            return;
+        }
     }
     best_move = ponder_move = book_move = 0;
     depth_reached = 0;
@@ -344,17 +380,15 @@ static void start_go(uint16_t state) {
             stop_search.store(1, std::memory_order_relaxed);
             book_move = best_move = m;
             add_state(STATE_RESULT_READY);
+            hold_result(false);
             return;
         }
     }
     start_search(mode, true);
     // A pondering search that ended on its own keeps its result until the
     // front end says whether its guess was right.
-    while ((load_state() & STATE_PONDER) && !(load_state() & STATE_STOP_REQUESTED) &&
-           !settings.quit_requested) {
-        read_command();
-        sleep_ms(1);
-    }
+    hold_result(true);
+    hold_result(false);
 }
 
 static void report_result() {
@@ -413,7 +447,17 @@ void driver_loop() {
     while (!settings.quit_requested) {
         uint16_t state = load_state();
         if (state & (STATE_GO_WAITING | STATE_PONDER_WAITING)) start_go(state);
-        if (load_state() & STATE_RESULT_READY) report_result();
+        if (load_state() & STATE_RESULT_READY) {
+            report_result();
+            infinite_go = false;
+        }
+        if (has_deferred && !(load_state() & 0xF0)) {
+            has_deferred = false;
+            char line[LINE_SIZE];
+            snprintf(line, sizeof line, "%s", deferred_line);
+            handle_line(line);
+            continue;
+        }
         if (!(load_state() & 0xF0)) {
             read_command();
             if (settings.quit_requested) break;

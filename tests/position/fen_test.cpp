@@ -79,6 +79,11 @@ TEST(Fen, RefusesUnplayablePositions) {
     EXPECT_FALSE(b.set("4kk2/8/8/8/8/8/8/4K3 w - - 0 1"));                // two black kings
     EXPECT_FALSE(b.set("qqqqkqqq/qqqqqqqq/qqqqqqqq/8/8/8/8/4K3 w - - 0 1"));  // 23 black men
     EXPECT_FALSE(b.set(""));
+    // Malformed ranks would put pieces on squares nobody meant.
+    EXPECT_FALSE(b.set("rnbqkbnr/ppppXppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));  // not a piece
+    EXPECT_FALSE(b.set("rnbqkbnr/ppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));   // short rank
+    EXPECT_FALSE(b.set("4k3/8/8/8/8/8/4K3 w - - 0 1"));                              // seven ranks
+    EXPECT_FALSE(b.set("4k3/8/8/8/8/8/8/4K2 w - - 0 1"));                            // short last rank
     EXPECT_TRUE(b.set("4k3/8/8/8/8/8/8/4K3 w - - 300 1"));
     EXPECT_EQ(b.pos().fifty, 255);  // absurd clocks are capped, not wrapped
     EXPECT_TRUE(b.set("4k3/8/8/8/8/8/8/4K3"));  // missing fields

@@ -172,21 +172,25 @@ TEST_F(ProtocolState, PonderhitAndStopChangeTheRunningSearch) {
     EXPECT_EQ(stop_search.load(), 1);
 }
 
-TEST_F(ProtocolState, StateChangingCommandsDuringASearchQuit) {
+TEST_F(ProtocolState, StateChangingCommandsDuringASearchStopItAndWait) {
     handle_line("position startpos moves e2e4");
-    store_state(STATE_NORMAL);
-    settings.quit_requested = 0;
-    handle_line("position startpos");
-    EXPECT_EQ(settings.quit_requested, 1);
-    EXPECT_EQ(game_ply(), 1);
-    settings.quit_requested = 0;
-    int hash = settings.hash_mb;
-    handle_line("setoption name Hash value 1");
-    EXPECT_EQ(settings.quit_requested, 1);
-    EXPECT_EQ(settings.hash_mb, hash);
-    settings.quit_requested = 0;
+    for (const char* command : {"position startpos", "setoption name Hash value 1", "go depth 3", "ucinewgame"}) {
+        store_state(STATE_PONDER);
+        stop_search.store(0);
+        settings.quit_requested = 0;
+        const int hash = settings.hash_mb;
+        handle_line(command);
+        // The search is told to stop and pondering ends; the command waits
+        // for the search's bestmove, so nothing has changed yet.
+        EXPECT_EQ(settings.quit_requested, 0) << command;
+        EXPECT_EQ(load_state(), STATE_STOP_REQUESTED) << command;
+        EXPECT_EQ(stop_search.load(), 1) << command;
+        EXPECT_EQ(game_ply(), 1) << command;
+        EXPECT_EQ(settings.hash_mb, hash) << command;
+    }
     handle_line("isready");
     EXPECT_EQ(settings.quit_requested, 0);
+    store_state(0);
 }
 
 TEST_F(ProtocolState, SetoptionCopiesIntoTheSavedSettings) {

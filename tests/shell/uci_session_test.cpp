@@ -1,5 +1,6 @@
 // Protocol sessions held with the real executable over pipes.
 #include <gtest/gtest.h>
+#include <cstring>
 #include "engine_process.h"
 #include "legal_texts.h"
 
@@ -102,11 +103,16 @@ TEST(UciSession, MoveListStopsAtTheFirstMoveThatIsNotLegal) {
     EXPECT_EQ(e.finish(), 0);
 }
 
-TEST(UciSession, BadFenKeepsThePreviousPosition) {
+TEST(UciSession, BadFenKeepsThePreviousPositionAndSaysSo) {
     EngineProcess e;
     e.send("position startpos moves e2e4");
     e.send("position fen 8/8/8/8/8/8/8/8 w - -");
+    EXPECT_EQ(e.wait_for_prefix("info string illegal FEN").value_or(""),
+              "info string illegal FEN 8/8/8/8/8/8/8/8 w - -, position unchanged");
+    e.send("position fen rnbqkbnr/ppppXppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 moves e2e4");
+    EXPECT_TRUE(e.wait_for_prefix("info string illegal FEN rnbqkbnr/ppppXppp/"));
     e.send("position fen");
+    EXPECT_TRUE(e.wait_for_prefix("info string illegal FEN"));
     e.send("go");
     std::string move = move_of(e.wait_for_prefix("bestmove "));
     EXPECT_TRUE(is_legal_text(START, {"e2e4"}, move)) << move;
@@ -162,35 +168,118 @@ TEST(UciSession, QuitWhilePonderingStillPrintsTheResult) {
     EXPECT_EQ(bestmoves, 1);
 }
 
-TEST(UciSession, StateChangingCommandDuringASearchStopsTheEngine) {
-    for (const char* command : {"setoption name Hash value 1", "position startpos", "go", "ucinewgame"}) {
-        EngineProcess e;
-        e.send("go ponder");
-        e.send(command);
-        std::string word = std::string(command).substr(0, std::string(command).find(' '));
-        EXPECT_TRUE(e.wait_for_prefix("unexpected command " + word + ", stopping Vorn", 10)) << command;
-        EXPECT_EQ(e.wait_exit(10), 0) << command;
+static int count_prefix(const std::vector<std::string>& lines, const std::string& prefix) {
+    int n = 0;
+    for (auto& l : lines) n += starts_with(l, prefix);
+    return n;
+}
+
+TEST(UciSession, StateChangingCommandDuringASearchEndsItThenIsCarriedOut) {
+    // Each command arrives while a search runs: the search answers at once
+    // with a legal move, the command takes effect, and the engine goes on.
+    struct Case {
+        const char* command;
+        const char* then;    // sent after the command
+        const char* expect;  // a line the command's effect prints
+    };
+    const Case cases[] = {
+        {"setoption name Hash value 16", "isready", "info string allocated 16 Mbytes for hash table"},
+        {"position startpos moves e2e4", "go depth 3", "bestmove "},
+        {"go depth 3", "isready", "readyok"},
+        {"ucinewgame", "isready", "readyok"},
+    };
+    for (const char* search : {"go depth 40", "go infinite", "go ponder"}) {
+        for (const Case& c : cases) {
+            EngineProcess e;
+            ASSERT_TRUE(e.skip_startup());
+            e.send("position startpos");
+            e.send(search);
+            e.send(c.command);
+            std::string move = move_of(e.wait_for_prefix("bestmove ", 10));
+            EXPECT_TRUE(is_legal_text(START, {}, move)) << search << " / " << c.command << ": " << move;
+            e.send(c.then);
+            EXPECT_TRUE(e.wait_for_prefix(c.expect, 10)) << search << " / " << c.command;
+            e.send("isready");
+            EXPECT_TRUE(e.wait_for_prefix("readyok", 10)) << search << " / " << c.command;
+            e.send("quit");
+            EXPECT_EQ(e.finish(), 0) << search << " / " << c.command;
+            // One bestmove per go: the first search's, and the second's
+            // where the case starts one.
+            const int gos = 1 + (std::string(c.command).rfind("go", 0) == 0) +
+                            (std::string(c.then).rfind("go", 0) == 0);
+            EXPECT_EQ(count_prefix(e.lines(), "bestmove "), gos) << search << " / " << c.command;
+            EXPECT_EQ(count_prefix(e.lines(), "unexpected command"), 0);
+        }
     }
 }
 
-TEST(UciSession, RepetitionDrawGetsNoBestmove) {
+TEST(UciSession, TwoGoInARowGetTwoBestmoves) {
     EngineProcess e;
-    e.send("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8");
-    e.send("go");
+    e.send("position startpos moves d2d4");
+    e.send("go depth 40");
+    e.send("go depth 2");
+    std::string first = move_of(e.wait_for_prefix("bestmove "));
+    std::string second = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, {"d2d4"}, first)) << first;
+    EXPECT_TRUE(is_legal_text(START, {"d2d4"}, second)) << second;
     e.send("isready");
-    ASSERT_TRUE(e.wait_for_prefix("readyok"));
-    bool draw = false;
-    for (auto& l : e.lines()) {
-        EXPECT_FALSE(starts_with(l, "bestmove")) << l;
-        draw |= l == "info string Draw!";
-    }
-    EXPECT_TRUE(draw);
-    // One repetition less is no draw yet.
-    e.send("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1");
-    e.send("go");
-    EXPECT_TRUE(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(e.wait_for_prefix("readyok"));
     e.send("quit");
     EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, DrawnRootStillGetsItsBestmove) {
+    EngineProcess e;
+    // Threefold repetition: the draw is announced, and the search still answers.
+    const std::vector<std::string> moves = {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"};
+    e.send("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8");
+    e.send("go movetime 200");
+    ASSERT_TRUE(e.wait_for([](const std::string& l) { return l == "info string Draw!"; }));
+    std::string move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, moves, move)) << move;
+    // The fifty-move rule: half-move clock 100, and no mate on the board.
+    e.send("position fen 7k/8/5K2/8/8/8/8/6Q1 b - - 100 80");
+    e.send("go movetime 100");
+    ASSERT_TRUE(e.wait_for([](const std::string& l) { return l == "info string Draw!"; }));
+    EXPECT_EQ(move_of(e.wait_for_prefix("bestmove ")), "h8h7");
+    // A go infinite on a drawn root waits for stop like any other.
+    e.send("position startpos moves g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8");
+    e.send("go infinite");
+    e.send("isready");
+    ASSERT_TRUE(e.wait_for_prefix("readyok"));
+    e.send("stop");
+    move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(is_legal_text(START, moves, move)) << move;
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, GoInfiniteHoldsItsResultUntilStop) {
+    // Searches that end by themselves: a mate in one found at once, and a
+    // stalemated side without a move.
+    struct Case {
+        const char* position;
+        const char* expect;
+    };
+    const Case cases[] = {
+        {"position fen 7k/8/5K2/8/8/8/8/6Q1 w - - 0 1", "bestmove g1g7"},
+        {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "bestmove 0000"},
+    };
+    for (const Case& c : cases) {
+        EngineProcess e;
+        ASSERT_TRUE(e.skip_startup());
+        e.send(c.position);
+        e.send("go infinite");
+        // Time for the search to end by itself; its result must wait.
+        e.send("isready");
+        ASSERT_TRUE(e.wait_for_prefix("readyok"));
+        EXPECT_FALSE(e.wait_for_prefix("bestmove", 1.0)) << c.position;
+        e.send("stop");
+        EXPECT_EQ(e.wait_for_prefix("bestmove ").value_or("").substr(0, strlen(c.expect)), c.expect) << c.position;
+        e.send("quit");
+        EXPECT_EQ(e.finish(), 0);
+        EXPECT_EQ(count_prefix(e.lines(), "bestmove "), 1) << c.position;
+    }
 }
 
 TEST(UciSession, StopAndStrayCommandsWhileIdleDoNothing) {
