@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <ctime>
 #include <vector>
 #include "../shell/large_memory.h"
@@ -81,23 +82,32 @@ void install(Network& fresh) {
 
 // A network image in memory: header, count, weights. Checked against its
 // own header before a byte is used. noise_weight adds the training noise.
+// Bytes a network file must have by its header (the prefix's first
+// bytes), 0 when the header describes no possible layout.
+uint64_t image_bytes(const unsigned char* prefix, Network& fresh) {
+    for (int i = 0; i < NN_HEADER_FIELDS; i++) fresh.header[i] = read16(prefix + 2 * i);
+    for (int i = 0; i < NN_HEADER_FIELDS; i++)
+        if (i == 5 || i == 6 || i == 11) fresh.header[i] = 0;  // reserved
+    const int divisor = fresh.header[NN_WEIGHT_DIVISOR];
+    const int64_t n = network_weight_count(fresh.header);
+    if (n < 0 || divisor <= 0) return 0;
+    return uint64_t(PREFIX_BYTES) + uint64_t(n) * (divisor < 128 ? 1 : 2);
+}
+
 int load_image(const unsigned char* data, size_t size, const char* name, float noise_weight) {
     if (size < size_t(PREFIX_BYTES)) {
         engine_printf("info string network %s is too short for its header", name);
         return 0;
     }
     Network fresh = {};
-    for (int i = 0; i < NN_HEADER_FIELDS; i++) fresh.header[i] = read16(data + 2 * i);
-    for (int i = 0; i < NN_HEADER_FIELDS; i++)
-        if (i == 5 || i == 6 || i == 11) fresh.header[i] = 0;  // reserved
-    const int divisor = fresh.header[NN_WEIGHT_DIVISOR];
-    const int64_t n = network_weight_count(fresh.header);
-    if (n < 0 || divisor <= 0) {
+    const uint64_t need = image_bytes(data, fresh);
+    if (!need) {
         engine_printf("info string network %s has an impossible layout", name);
         return 0;
     }
+    const int divisor = fresh.header[NN_WEIGHT_DIVISOR];
+    const int64_t n = network_weight_count(fresh.header);
     const bool eight_bit = divisor < 128;
-    const uint64_t need = uint64_t(PREFIX_BYTES) + uint64_t(n) * (eight_bit ? 1 : 2);
     if (size != need) {
         engine_printf("info string network %s has %llu bytes where its header needs %llu", name,
                       (unsigned long long)size, (unsigned long long)need);
@@ -147,14 +157,34 @@ int load_file(const char* path) {
         engine_printf("info string can't open %s", path);
         return 0;
     }
-    std::vector<unsigned char> data;
-    unsigned char chunk[65536];
-    size_t got;
-    // Anything bigger than the largest layout a header can describe is refused unread.
-    constexpr size_t LIMIT = size_t(1) << 31;
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0 && data.size() <= LIMIT)
-        data.insert(data.end(), chunk, chunk + got);
+    // The header says how many bytes the file must hold; only those are
+    // read, so a device or a huge file of anything else is refused unread.
+    std::vector<unsigned char> data(PREFIX_BYTES);
+    size_t got = fread(data.data(), 1, data.size(), f);
+    Network layout = {};
+    const uint64_t need = got == data.size() ? image_bytes(data.data(), layout) : 0;
+    struct stat st;
+    if (need && fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) != need) {
+        fclose(f);
+        engine_printf("info string network %s has %llu bytes where its header needs %llu", path,
+                      (unsigned long long)st.st_size, (unsigned long long)need);
+        return 0;
+    }
+    if (need) {
+        data.resize(size_t(need));
+        got += fread(data.data() + PREFIX_BYTES, 1, size_t(need) - PREFIX_BYTES, f);
+        // One byte more than the header allows is a file of another layout.
+        if (got == need && fgetc(f) != EOF) got++;
+        if (got < need) data.resize(got);
+    } else {
+        data.resize(got);
+    }
     fclose(f);
+    if (need && got > need) {
+        engine_printf("info string network %s is longer than its header needs (%llu bytes)", path,
+                      (unsigned long long)need);
+        return 0;
+    }
     if (!load_image(data.data(), data.size(), path, settings.train_weight)) return 0;
     engine_printf("info string loaded %s", path);
     return 1;

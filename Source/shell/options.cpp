@@ -22,6 +22,13 @@ static int clamp(long long v, int lo, int hi) {
 
 static const char* truth(int v) { return v ? "true" : "false"; }
 
+// The top of the UCI_Elo range: the rating of the engine's full speed on
+// this machine, never below the range's floor of 1500.
+static int elo_ceiling() {
+    const int top = int(calibrated_elo);
+    return top < 1500 ? 1500 : top;
+}
+
 static void announce_spin(const char* name, int value, int lo, int hi) {
     engine_printf("option name %s type spin default %d min %d max %d", name, value, lo, hi);
 }
@@ -52,7 +59,7 @@ void announce_options() {
     announce_check("UCI_Chess960", settings.chess960);
     announce_spin("MoveOverhead", s.move_overhead, 0, 1000);
     announce_check("UCI_LimitStrength", s.limit_strength);
-    int top = int(calibrated_elo);
+    const int top = elo_ceiling();
     if (s.elo == 0) s.elo = int16_t(top);
     announce_spin("UCI_Elo", s.elo, 1500, top);
     engine_print("option name UCI_Opponent type string default ");
@@ -95,8 +102,13 @@ void set_option(const char* name, const char* value) {
         read_config_file();
     }
     if (is("Hash")) {
-        s.hash_mb = spin(name, value, 0, 65536);
-        if (!allocate_hash()) exit(255);
+        // A size the machine cannot give is halved until it can: the
+        // engine keeps a working table and says which size it has.
+        const int wanted = spin(name, value, 0, 65536);
+        s.hash_mb = wanted;
+        while (!allocate_hash()) s.hash_mb /= 2;  // 0 needs no memory and always succeeds
+        if (s.hash_mb != wanted)
+            engine_printf("info string cannot allocate %d Mbytes for the hash table, using %d", wanted, s.hash_mb);
     }
     if (is("Threads")) s.threads = int16_t(spin(name, value, 0, 512));
     if (is("MoveOverhead")) s.move_overhead = int16_t(spin(name, value, 0, 1000));
@@ -133,7 +145,9 @@ void set_option(const char* name, const char* value) {
         s.tb_probe_depth7 = int8_t(v > 7 ? v : 7);
     }
     if (is("UCI_LimitStrength")) s.limit_strength = uint8_t(check(name, value));
-    if (is("UCI_Elo")) s.elo = int16_t(spin(name, value, 1500, 3300));
+    // The range announced is the range taken: a front end that checks a
+    // value against it must not have it changed behind its back.
+    if (is("UCI_Elo")) s.elo = int16_t(spin(name, value, 1500, elo_ceiling()));
     if (is("UCI_Opponent")) {
         // The value reads like "GM 2800 human Name": title, rating, kind, name.
         const char* rating = strchr(value, ' ');
@@ -151,6 +165,7 @@ void set_option(const char* name, const char* value) {
 // file that names itself from recursing without end.
 static int config_depth = 0;
 constexpr int MAX_CONFIG_DEPTH = 8;
+constexpr int MAX_CONFIG_LINES = 10000;
 
 int read_config_file() {
     if (config_depth >= MAX_CONFIG_DEPTH) return 0;
@@ -161,7 +176,14 @@ int read_config_file() {
     config_depth++;
     engine_printf("info string loading parameters from %s", file_name);
     char line[255];
+    // A configuration holds a few dozen lines; a device or a runaway file
+    // that never ends is cut off here instead of read for ever.
+    int lines = 0;
     while (fgets(line, sizeof line, f)) {
+        if (++lines > MAX_CONFIG_LINES) {
+            engine_printf("info string %s has more than %d lines, the rest is ignored", file_name, MAX_CONFIG_LINES);
+            break;
+        }
         if (strlen(line) < 4) continue;
         line[strcspn(line, "\r\n")] = 0;
         line[strcspn(line, "#")] = 0;

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
@@ -17,7 +18,7 @@ static double now() {
 
 bool starts_with(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
-EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& cwd) {
+EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& cwd, size_t memory_limit_mb) {
     // A write to an engine that has already gone must fail, not kill the test.
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2];
@@ -32,6 +33,11 @@ EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::st
         dup2(in[0], 0);
         dup2(out[1], 1);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+        if (memory_limit_mb) {
+            rlimit limit;
+            limit.rlim_cur = limit.rlim_max = rlim_t(memory_limit_mb) << 20;
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(125);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -11,7 +11,10 @@ class EngineProcess {
 public:
     // Starts VORN_EXE with the given arguments in directory cwd (the
     // current directory when empty).
-    explicit EngineProcess(const std::vector<std::string>& args = {}, const std::string& cwd = "");
+    // A memory limit (megabytes of address space, 0 for none) lets a test
+    // see what the engine does when memory cannot be had.
+    explicit EngineProcess(const std::vector<std::string>& args = {}, const std::string& cwd = "",
+                           size_t memory_limit_mb = 0);
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;

@@ -32,12 +32,74 @@ TEST(SetOption, SpinValuesAreClampedAndReported) {
     EXPECT_EQ(one(e, "setoption name Threads value 0"), "info string Threads set to 0");
     EXPECT_EQ(one(e, "setoption name MultiPV value 0"), "info string MultiPV set to 1");
     EXPECT_EQ(one(e, "setoption name Contempt value -999"), "info string Contempt set to -150");
-    EXPECT_EQ(one(e, "setoption name UCI_Elo value 5000"), "info string UCI_Elo set to 3300");
     EXPECT_EQ(one(e, "setoption name SyzygyProbeDepth6 value -9"), "info string SyzygyProbeDepth6 set to -5");
     EXPECT_EQ(one(e, "setoption name MoveOverhead value 99999999999999999999"),
               "info string MoveOverhead set to 1000");
     EXPECT_EQ(one(e, "setoption name Target_NPS value 5"), "info string Target_NPS set to 20");
     EXPECT_EQ(one(e, "setoption name Speed Throttle [%] value 50"), "info string Speed Throttle [%] set to 50");
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(SetOption, UciEloTakesTheRangeItAnnounces) {
+    EngineProcess e;
+    ASSERT_TRUE(e.skip_startup());
+    e.send("uci");
+    auto line = e.wait_for_prefix("option name UCI_Elo ");
+    ASSERT_TRUE(line);
+    int value = 0, lo = 0, hi = 0;
+    ASSERT_EQ(sscanf(line->c_str(), "option name UCI_Elo type spin default %d min %d max %d", &value, &lo, &hi), 3);
+    ASSERT_TRUE(e.wait_for_prefix("uciok"));
+    EXPECT_EQ(one(e, "setoption name UCI_Elo value " + std::to_string(hi)),
+              "info string UCI_Elo set to " + std::to_string(hi));
+    EXPECT_EQ(one(e, "setoption name UCI_Elo value 9999"), "info string UCI_Elo set to " + std::to_string(hi));
+    EXPECT_EQ(one(e, "setoption name UCI_Elo value 100"), "info string UCI_Elo set to " + std::to_string(lo));
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+// Address-space limits and the sanitizers' shadow memory do not mix.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
+TEST(SetOption, AHashTheMachineCannotGiveKeepsAWorkingTable) {
+    if (sanitized) GTEST_SKIP() << "no address-space limit under the address sanitizer";
+    // 1.5 GB of address space: 65536 MB cannot be had, a smaller table can.
+    EngineProcess e({}, "", 1536);
+    ASSERT_TRUE(e.skip_startup());
+    auto r = reply_to(e, "setoption name Hash value 65536");
+    ASSERT_FALSE(r.empty());
+    int wanted = 0, used = -1;
+    ASSERT_EQ(sscanf(r.back().c_str(), "info string cannot allocate %d Mbytes for the hash table, using %d", &wanted,
+                     &used),
+              2)
+        << r.back();
+    EXPECT_EQ(wanted, 65536);
+    EXPECT_GT(used, 0);
+    EXPECT_LT(used, 1536);
+    // The engine is still there and plays.
+    e.send("position startpos");
+    e.send("go depth 4");
+    EXPECT_TRUE(e.wait_for_prefix("bestmove "));
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(SetOption, DevicesAsFilesAreRefusedOrCutOff) {
+    EngineProcess e;
+    ASSERT_TRUE(e.skip_startup());
+    // A network is checked by its header before anything else is read.
+    auto r = reply_to(e, "setoption name NN_File value /dev/zero");
+    EXPECT_EQ(r.back(), "info string network /dev/zero has an impossible layout");
+    // A configuration that never ends is cut off.
+    r = reply_to(e, "setoption name ConfigFilePath value /dev/zero");
+    EXPECT_EQ(r.back(), "info string /dev/zero has more than 10000 lines, the rest is ignored");
+    e.send("position startpos");
+    e.send("go depth 4");
+    EXPECT_TRUE(e.wait_for_prefix("bestmove "));
     e.send("quit");
     EXPECT_EQ(e.finish(), 0);
 }
