@@ -82,13 +82,22 @@ static void go_command(const char* rest) {
     };
     auto seconds = [&]() { return atof(word) / 1000.0; };
 
+    // A go with a fixed limit (depth, nodes, movetime, infinite) set the
+    // mover's clock to that limit's time, up to 10 000 000 s.
+    const bool clock_was_fixed = s.moves_per_control == 1;
     s.moves_per_control = 0;
     // Limits of an earlier go (depth, nodes) do not carry over to this one;
     // those given on the command line stay.
     s.max_depth = session_max_depth;
     s.max_nodes = session_max_nodes;
-    if (find("wtime")) s.time_left[WHITE] = float(seconds() < 0 ? 0 : seconds());
-    if (find("btime")) s.time_left[BLACK] = float(seconds() < 0 ? 0 : seconds());
+    bool clock_given = false;
+    if (find("wtime")) s.time_left[WHITE] = float(seconds() < 0 ? 0 : seconds()), clock_given = true;
+    if (find("btime")) s.time_left[BLACK] = float(seconds() < 0 ? 0 : seconds()), clock_given = true;
+    // Nor does its clock: a go without one plays on the new-game clock.
+    if (clock_was_fixed && !clock_given) {
+        s.time_left[WHITE] = s.time_left[BLACK] = 60.0f;
+        s.increment = 0;
+    }
     if (find("winc") && side == WHITE) s.increment = float(seconds());
     if (find("binc") && side == BLACK) s.increment = float(seconds());
     if (find("movestogo")) {

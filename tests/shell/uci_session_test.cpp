@@ -228,6 +228,22 @@ TEST(UciSession, TwoGoInARowGetTwoBestmoves) {
     EXPECT_EQ(e.finish(), 0);
 }
 
+TEST(UciSession, ABareGoAfterAFixedLimitPlaysOnTheNewGameClock) {
+    for (const char* fixed : {"go depth 2", "go nodes 1000", "go movetime 50"}) {
+        EngineProcess e;
+        ASSERT_TRUE(e.skip_startup());
+        e.send("position startpos");
+        e.send(fixed);
+        ASSERT_TRUE(e.wait_for_prefix("bestmove ")) << fixed;
+        // With a minute on the clock a move takes a few seconds, not the
+        // 10 000 000 s the fixed limit stood for.
+        e.send("go");
+        EXPECT_TRUE(e.wait_for_prefix("bestmove ", 15)) << fixed;
+        e.send("quit");
+        EXPECT_EQ(e.finish(), 0);
+    }
+}
+
 TEST(UciSession, DrawnRootStillGetsItsBestmove) {
     EngineProcess e;
     // Threefold repetition: the draw is announced, and the search still answers.
