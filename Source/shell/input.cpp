@@ -30,43 +30,47 @@ static void copy_out(const LineReader& r, int n, char* out, int size) {
     out[n] = 0;
 }
 
-// Takes one line out of the buffer when it holds a whole one, or when it
-// holds more than fits in out (that line is cut and its tail discarded).
-static bool take_line(LineReader& r, char* out, int size) {
+// Takes one line out of the buffer when it holds a whole one (1), or
+// drops the start of a line too long for out or for the buffer
+// (LINE_TOO_LONG); the rest of that line is then discarded as it comes.
+static int take_line(LineReader& r, char* out, int size) {
     if (r.discarding) {
         char* nl = static_cast<char*>(memchr(r.buffer, '\n', size_t(r.length)));
         if (!nl) {
             r.length = 0;
-            return false;
+            return 0;
         }
         drop_front(r, int(nl - r.buffer) + 1);
         r.discarding = false;
     }
     char* nl = static_cast<char*>(memchr(r.buffer, '\n', size_t(r.length)));
-    if (nl) {
-        int n = int(nl - r.buffer);
-        copy_out(r, n, out, size);
-        drop_front(r, n + 1);
-        return true;
+    const int n = nl ? int(nl - r.buffer) : r.length;
+    if (n > size - 1 || (!nl && r.length == int(sizeof r.buffer))) {
+        out[0] = 0;
+        if (nl) {
+            drop_front(r, n + 1);
+        } else {
+            r.length = 0;
+            r.discarding = true;
+        }
+        return LINE_TOO_LONG;
     }
-    if (r.length >= size - 1 || r.length == int(sizeof r.buffer)) {
-        copy_out(r, r.length, out, size);
-        r.length = 0;
-        r.discarding = true;
-        return true;
-    }
-    return false;
+    if (!nl) return 0;
+    copy_out(r, n, out, size);
+    drop_front(r, n + 1);
+    return 1;
 }
 
 int poll_line(LineReader& r, char* out, int size) {
     for (;;) {
-        if (take_line(r, out, size)) return 1;
+        if (int taken = take_line(r, out, size)) return taken;
         if (r.at_end) {
-            if (r.length > 0) {
+            if (r.length > 0 && !r.discarding) {
                 copy_out(r, r.length, out, size);
                 r.length = 0;
                 return 1;
             }
+            r.length = 0;
             return -1;
         }
         if (!readable(r.fd)) return 0;

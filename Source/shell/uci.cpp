@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include "../book/book_probe.h"
 #include "../position/makemove.h"
 #include "../position/movegen.h"
@@ -34,18 +35,23 @@ static LineReader stdin_reader = {0, 0, false, false, {}};
 // A command that changes the engine's state (position, go, setoption,
 // ucinewgame) while a search runs stops that search; it waits here and is
 // carried out once the search's bestmove is out.
-static char deferred_line[LINE_SIZE];
+static std::string deferred_line;
 static bool has_deferred = false;
 // The go in progress was "go infinite": its result waits for stop.
 static bool infinite_go = false;
 
 void read_command() {
-    char line[LINE_SIZE];
+    // One buffer for the process's only input line, not 2 MiB of stack.
+    static char line[LINE_SIZE];
     int r = poll_line(stdin_reader, line, sizeof line);
     if (r < 0) {
         // Nobody can send quit once the input is gone, so the end of input
         // stands for it, except for the tools, which run without any.
         if (end_of_input_quits) settings.quit_requested = 1;
+        return;
+    }
+    if (r == LINE_TOO_LONG) {
+        engine_printf("info string input line longer than %d bytes ignored", LINE_SIZE - 1);
         return;
     }
     if (r > 0) handle_line(line);
@@ -213,13 +219,14 @@ static Move legal_move_from_text(const Position& p, const char* w) {
 }
 
 static void position_command(const char* rest) {
-    char text[LINE_SIZE], moves[LINE_SIZE] = "";
-    snprintf(text, sizeof text, "%s", rest);
+    std::string text_copy = rest, moves_copy;
+    char* text = text_copy.data();
     char* m = strstr(text, "moves");
     if (m) {
-        snprintf(moves, sizeof moves, "%s", m[5] ? m + 6 : m + 5);
+        moves_copy = m[5] ? m + 6 : m + 5;
         *(m > text ? m - 1 : m) = 0;
     }
+    char* moves = moves_copy.data();
     if (strstr(text, "startpos")) {
         set_game_position(start_fen);
     } else if (const char* f = strstr(text, "fen")) {
@@ -258,9 +265,8 @@ static void uci_command() {
 
 static void protocol_command(const char* line) {
     if (command_echo && settings.log) {
-        char echo[LINE_SIZE + 8];
-        snprintf(echo, sizeof echo, "CMD: %s", line);
-        log_write(echo);
+        const std::string echo = std::string("CMD: ") + line;
+        log_write(echo.c_str());
     }
     char word[WORD_SIZE];
     const char* rest = take_word(line, word);
@@ -301,7 +307,7 @@ static void protocol_command(const char* line) {
         // A front end in a hurry: the search ends now with its bestmove,
         // then the command is carried out. The search stops reading input
         // once asked to stop, so only one command ever waits.
-        snprintf(deferred_line, sizeof deferred_line, "%s", line);
+        deferred_line = line;
         has_deferred = true;
         clear_state_bits(STATE_PONDER);
         add_state(STATE_STOP_REQUESTED);
@@ -315,9 +321,8 @@ static void protocol_command(const char* line) {
 }
 
 void handle_line(const char* text) {
-    char line[LINE_SIZE];
-    snprintf(line, sizeof line, "%s", text);
-    line[strcspn(line, "\r\n")] = 0;
+    std::string copy(text, strcspn(text, "\r\n"));
+    char* line = copy.data();
     if (!line[0]) return;
     if (settings.uci_mode == 1 || strcmp(line, "uci") == 0) protocol_command(line);
     else console_command(line);
@@ -462,9 +467,8 @@ void driver_loop() {
         }
         if (has_deferred && !(load_state() & 0xF0)) {
             has_deferred = false;
-            char line[LINE_SIZE];
-            snprintf(line, sizeof line, "%s", deferred_line);
-            handle_line(line);
+            const std::string line = std::move(deferred_line);
+            handle_line(line.c_str());
             continue;
         }
         if (!(load_state() & 0xF0)) {
