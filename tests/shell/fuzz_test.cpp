@@ -117,8 +117,9 @@ TEST_F(Fuzz, MalformedFensAreRefusedOrGiveASoundBoard) {
         check_moves(b);
         if (HasFatalFailure()) return;
     }
-    // The mutations must also reach the accepting paths, or this proves little.
-    EXPECT_GT(accepted, 400);
+    // The mutations must also reach the accepting paths, or this proves little
+    // (fewer than before ranks had to be eight files wide: 277 of 4000).
+    EXPECT_GT(accepted, 200);
 }
 
 TEST_F(Fuzz, MalformedCommandsKeepTheGameBoardSound) {
