@@ -236,11 +236,14 @@ void update_hashfull() {
 int hash_move_problem(const Position& p, Move m) {
     int from = move_from(m), to = move_to(m);
     int us = p.side, them = us ^ 1;
-    if (from == to) return 1;
     int piece = p.board[from], target = p.board[to];
-    if (!piece || target == make_piece(us, KING)) return 2;
+    bool castling = (m & FLAG_MASK) && piece && piece_type(piece) == KING;
+    // In Chess960 a king that already stands on its castling square (g1
+    // or c1) castles without moving: that move's origin is its target.
+    const bool king_stays = castling && from == to;
+    if (from == to && !king_stays) return 1;
+    if (!piece || (target == make_piece(us, KING) && !king_stays)) return 2;
     if (piece_colour(piece) != us) return 3;
-    bool castling = (m & FLAG_MASK) && piece_type(piece) == KING;
     if (target && piece_colour(target) == us && !castling) return 4;
     if (target == make_piece(them, KING)) return 5;
     Bitboard occ = occupancy(p);

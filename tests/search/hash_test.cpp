@@ -132,3 +132,30 @@ TEST(Hash, StoredMovesAreValidated) {
     EXPECT_EQ(hash_move_problem(bq.pos(), mv("a1", "c3")), 9);
     EXPECT_EQ(hash_move_problem(bq.pos(), mv("d1", "f2")), 11);
 }
+
+TEST(Hash, ChessNineSixtyCastlesWhereTheKingStaysAreValid) {
+    auto mv = [](const char* f, const char* t, Move flags = 0) { return make_move_value(sq(f), sq(t), flags); };
+    // King on g1 beside its rook on h1, on c1 beside its rook on a1 ... b1.
+    TestBoard b("1r4kr/8/8/8/8/8/8/1R4KR w HBhb - 0 1");
+    EXPECT_EQ(hash_move_problem(b.pos(), mv("g1", "g1", FLAG_KS)), 0);
+    EXPECT_EQ(hash_move_problem(b.pos(), mv("g1", "c1", FLAG_QS)), 0);
+    EXPECT_EQ(hash_move_problem(b.pos(), mv("g1", "g1")), 1);            // no castling flag
+    EXPECT_EQ(hash_move_problem(b.pos(), mv("g1", "g1", FLAG_QS)), 12);  // the other side
+    TestBoard black("1r4kr/8/8/8/8/8/8/1R4KR b HBhb - 0 1");
+    EXPECT_EQ(hash_move_problem(black.pos(), mv("g8", "g8", FLAG_KS)), 0);
+    // Without the right the same move is refused.
+    TestBoard gone("1r4kr/8/8/8/8/8/8/1R4KR w Bhb - 0 1");
+    EXPECT_EQ(hash_move_problem(gone.pos(), mv("g1", "g1", FLAG_KS)), 12);
+    // Every castle the generator makes passes, in every such position.
+    for (const char* fen : {"1r4kr/8/8/8/8/8/8/1R4KR w HBhb - 0 1", "rk5r/8/8/8/8/8/8/RK5R w HAha - 0 1",
+                            "r1k4r/8/8/8/8/8/8/R1K4R b HAha - 0 1"}) {
+        TestBoard t(fen);
+        int castles = 0;
+        for (Move m : t.legal_moves()) {
+            if (!((m & FLAG_MASK) && piece_type(t.pos().board[move_from(m)]) == KING)) continue;
+            castles++;
+            EXPECT_EQ(hash_move_problem(t.pos(), m), 0) << fen << " " << square_names[move_from(m)];
+        }
+        EXPECT_EQ(castles, 2) << fen;
+    }
+}
