@@ -205,7 +205,7 @@ void root_search(int index) {
     LegalityInfo li = legality_info(p);
     MoveEntry* keep = list;
     for (MoveEntry* e = list; e < end; e++)
-        if (is_legal_fast(p, li, *e)) *keep++ = *e;
+        if (is_legal_fast(p, li, *e) && root_move_allowed(go_restrictions, e->move)) *keep++ = *e;
     end = keep;
     end->move = MOVE_END;
     const int move_count = int(end - list);
@@ -391,6 +391,7 @@ void root_search(int index) {
             shared.iteration_depth = N;
         }
         int score = t.root_score;
+        // A mate found ends the search, whether or not a go mate asked for one.
         if (stopped() || score >= 9999 - N || score < N - 9999 || N >= max_depth ||
             N + t.history_depth > 883 || N + 1 > MAX_PLY - 1)
             break;

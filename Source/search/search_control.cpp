@@ -11,6 +11,14 @@
 #include "time_control.h"
 
 Move best_move = 0, ponder_move = 0, book_move = 0;
+GoRestrictions go_restrictions;
+
+bool root_move_allowed(const GoRestrictions& r, Move m) {
+    if (r.root_move_count == 0) return true;
+    for (int i = 0; i < r.root_move_count; i++)
+        if (r.root_moves[i] == m) return true;
+    return false;
+}
 int16_t best_score = 0;
 uint8_t depth_reached = 0;
 float elapsed = 0;

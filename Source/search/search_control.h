@@ -6,6 +6,18 @@
 #include "../shell/settings.h"
 
 extern Move best_move, ponder_move, book_move;
+
+// What a go asks beyond its clock and depth: a mate to find (in moves, 0
+// for none) and the root moves the search may consider (none listed: all).
+struct GoRestrictions {
+    int mate_moves = 0;
+    int root_move_count = 0;
+    Move root_moves[MAX_MOVES];
+};
+// Set by the protocol for each go, read by every worker at the root.
+extern GoRestrictions go_restrictions;
+// Whether the restrictions let the root search m.
+bool root_move_allowed(const GoRestrictions& r, Move m);
 extern int16_t best_score;
 extern uint8_t depth_reached;
 extern float elapsed;

@@ -1,4 +1,5 @@
 #include "uci.h"
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,6 +77,8 @@ static const char* take_word(const char* s, char* word) {
     return *s ? s + 1 : s;
 }
 
+static Move legal_move_from_text(const Position& p, const char* w);
+
 static void go_command(const char* rest) {
     EngineSettings& s = settings;
     int side = game_position().side;
@@ -137,6 +140,35 @@ static void go_command(const char* rest) {
         s.max_nodes = NO_NODE_LIMIT;
         s.base_time = 10000000.0f;
         s.increment = 0;
+    }
+    // go mate N: search until a mate in N moves is proven. Without a clock
+    // or depth of its own it has no time limit, and its depth is capped a
+    // few plies past the mate's length so that a position without such a
+    // mate still gets its answer.
+    GoRestrictions& r = go_restrictions;
+    r.mate_moves = 0;
+    if (find("mate")) {
+        long long n = strtoll(word, nullptr, 10);
+        r.mate_moves = int(n < 1 ? 1 : n > 30 ? 30 : n);
+        if (!clock_given && !strstr(rest, "movetime") && !strstr(rest, "nodes")) {
+            s.moves_per_control = 1;
+            s.base_time = 10000000.0f;
+            s.increment = 0;
+        }
+        if (!strstr(rest, "depth")) s.max_depth = int16_t(std::min(80, 2 * r.mate_moves + 6));
+    }
+    // searchmoves closes the command: every word after it that names a
+    // legal move restricts the root to those moves; none, no restriction.
+    r.root_move_count = 0;
+    if (const char* list = strstr(rest, "searchmoves")) {
+        char move_word[WORD_SIZE];
+        for (const char* w = take_word(list + strlen("searchmoves"), move_word); move_word[0];
+             w = take_word(w, move_word)) {
+            const Move m = legal_move_from_text(game_position(), move_word);
+            bool listed = false;
+            for (int i = 0; i < r.root_move_count; i++) listed |= r.root_moves[i] == m;
+            if (m && !listed && r.root_move_count < MAX_MOVES) r.root_moves[r.root_move_count++] = m;
+        }
     }
     if (find("ponder")) {
         store_state(STATE_PONDER_WAITING);
@@ -344,6 +376,8 @@ static Move try_books(Position& p) {
     const EngineSettings& s = settings;
     int ply = game_ply();
     if (!s.own_book || ply > 79) return 0;
+    // A go that restricts the root or asks for a mate wants a search.
+    if (go_restrictions.root_move_count || go_restrictions.mate_moves) return 0;
     Move m = 0;
     if (ply < s.book_depth) m = book_probe(p, s.book_file);
     if (!m && ply < s.book2_depth) m = book_probe(p, s.book2_file);

@@ -268,6 +268,46 @@ TEST(UciSession, ABareGoAfterAFixedLimitPlaysOnTheNewGameClock) {
     }
 }
 
+TEST(UciSession, SearchmovesRestrictsTheRoot) {
+    EngineProcess e({"-use_hce"});
+    ASSERT_TRUE(e.skip_startup());
+    e.send("position startpos");
+    // A word that is no legal move here is passed over.
+    e.send("go depth 6 searchmoves a2a3 e7e5 h2h3");
+    std::string move = move_of(e.wait_for_prefix("bestmove "));
+    EXPECT_TRUE(move == "a2a3" || move == "h2h3") << move;
+    e.send("go depth 6 searchmoves g2g4");
+    EXPECT_EQ(move_of(e.wait_for_prefix("bestmove ")), "g2g4");
+    // The next go without the list searches every move again: in the
+    // mate position only the mate is chosen.
+    e.send("position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
+    e.send("go depth 4 searchmoves g2g3");
+    EXPECT_EQ(move_of(e.wait_for_prefix("bestmove ")), "g2g3");
+    e.send("go depth 4");
+    EXPECT_EQ(move_of(e.wait_for_prefix("bestmove ")), "d1d8");
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
+TEST(UciSession, GoMateEndsOnceTheMateIsProven) {
+    EngineProcess e({"-use_hce"});
+    ASSERT_TRUE(e.skip_startup());
+    // Two rooks mate in two; the search stops with the mate, no clock given.
+    e.send("position fen 7k/8/8/8/8/8/R7/1R4K1 w - - 0 1");
+    e.send("go mate 2");
+    auto mate = e.wait_for([](const std::string& l) { return l.find(" score mate 2 ") != std::string::npos; }, 10);
+    ASSERT_TRUE(mate);
+    std::string move = move_of(e.wait_for_prefix("bestmove ", 10));
+    EXPECT_EQ(mate->substr(mate->find(" pv ") + 4, 4), move);
+    // Without such a mate the search still answers, its depth capped.
+    e.send("position startpos");
+    e.send("go mate 2");
+    move = move_of(e.wait_for_prefix("bestmove ", 20));
+    EXPECT_TRUE(is_legal_text(START, {}, move)) << move;
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
 TEST(UciSession, DrawnRootStillGetsItsBestmove) {
     EngineProcess e;
     // Threefold repetition: the draw is announced, and the search still answers.
