@@ -1,6 +1,7 @@
 #!/usr/bin/env node
 // A small match manager for two UCI engines. Every move an engine answers
-// is checked by chess.js before it is played; games end by the rules only
+// is checked by the referee (referee.mjs, on chessops) before it is
+// played; games end by the rules only
 // (mate, stalemate, fifty moves, threefold repetition, insufficient
 // material), by a time loss, an illegal or missing move, or a crash. The
 // colours alternate over a fixed set of openings and every game goes to a
@@ -9,6 +10,13 @@
 //   node match.js --engine1 ../../build/vorn --engine2 /usr/games/glaurung \
 //        --games 100 --tc 10+0.1 --pgn games.pgn
 //
+// --chess960 1 plays Chess960: the engines get UCI_Chess960, and without
+// --openings the games start from the Chess960 positions (each with both
+// colours) of a fixed spread of the 960 numbers.
+// --ponder 1 lets both engines think on the opponent's time as a GUI does:
+// after each bestmove with a ponder move the engine gets "go ponder" on
+// that move, then "ponderhit" when the opponent plays it, or "stop" (its
+// bestmove is read and dropped) and a fresh go when it does not.
 // --args1 / --args2 give an engine command-line words (for example
 // "-use_hce" or "-cfg other.cfg"); --openings FILE replaces the built-in
 // lines with the file's, one per line: moves in coordinate notation from
@@ -16,7 +24,8 @@
 'use strict';
 const { spawn } = require('child_process');
 const fs = require('fs');
-const { Chess } = require('chess.js');
+// The referee is an ES module; main() loads it.
+let Referee = null, chess960Fen = null;
 
 // Short, well-known opening lines in coordinate notation.
 const OPENINGS = [
@@ -49,12 +58,14 @@ const OPENINGS = [
 
 function parseArgs(argv) {
   const a = { games: 100, tc: '10+0.1', pgn: 'games.pgn', hash: 64, maxPlies: 600, engine1: '', engine2: '',
-              args1: '', args2: '', openings: '' };
+              args1: '', args2: '', openings: '', ponder: '0', chess960: '0' };
   for (let i = 2; i < argv.length; i++) {
     const k = argv[i].replace(/^--/, '');
     a[k] = argv[++i];
   }
   a.games = parseInt(a.games, 10);
+  a.ponder = a.ponder === '1' || a.ponder === 'true';
+  a.chess960 = a.chess960 === '1' || a.chess960 === 'true';
   const [base, inc] = String(a.tc).split('+');
   a.baseMs = parseFloat(base) * 1000;
   a.incMs = parseFloat(inc || '0') * 1000;
@@ -114,12 +125,13 @@ class Engine {
       this.waiters.push(w);
     });
   }
-  async start(hash) {
+  async start(hash, ponder, chess960) {
     this.send('uci');
     if (!(await this.waitFor((l) => l === 'uciok', 10000))) return false;
     this.send(`setoption name Hash value ${hash}`);
     this.send('setoption name Threads value 1');
-    this.send('setoption name Ponder value false');
+    this.send(`setoption name Ponder value ${ponder ? 'true' : 'false'}`);
+    if (chess960) this.send('setoption name UCI_Chess960 value true');
     return this.ready();
   }
   async ready() {
@@ -168,35 +180,57 @@ function readOpenings(file) {
 
 async function playGame(args, white, black, opening, round, stats) {
   const start = openingStart(opening);
-  const chess = start.fen ? new Chess(start.fen) : new Chess();
+  const chess = new Referee(start.fen);
   const startCommand = start.fen ? `position fen ${start.fen} moves ` : 'position startpos moves ';
   const uciMoves = [];
   const san = [];
   for (const m of start.moves) {
-    const r = chess.move({ from: m.slice(0, 2), to: m.slice(2, 4), promotion: m[4] });
+    const r = chess.play(m);
+    if (!r) throw new Error(`opening move ${m} is not legal in ${opening}`);
     uciMoves.push(m);
-    san.push(r.san);
+    san.push(r);
   }
   const engines = [white, black];
   const clock = [args.baseMs, args.baseMs];
   for (const e of engines) {
+    e.pondering = null;
     e.send('ucinewgame');
     await e.ready();
   }
+  const goClock = () => `wtime ${Math.round(clock[0])} btime ${Math.round(clock[1])} winc ${args.incMs} binc ${args.incMs}`;
   let result = '*', termination = '';
   while (true) {
-    if (chess.isCheckmate()) { result = chess.turn() === 'w' ? '0-1' : '1-0'; termination = 'checkmate'; break; }
-    if (chess.isStalemate()) { result = '1/2-1/2'; termination = 'stalemate'; break; }
-    if (chess.isInsufficientMaterial()) { result = '1/2-1/2'; termination = 'insufficient material'; break; }
-    if (chess.isThreefoldRepetition()) { result = '1/2-1/2'; termination = 'threefold repetition'; break; }
-    if (chess.isDrawByFiftyMoves()) { result = '1/2-1/2'; termination = 'fifty moves'; break; }
+    const over = chess.ending();
+    if (over) { result = over.result; termination = over.termination; break; }
     if (uciMoves.length >= args.maxPlies) { result = '1/2-1/2'; termination = 'length limit'; break; }
     const side = chess.turn() === 'w' ? 0 : 1;
     const e = engines[side];
     const loses = side === 0 ? '0-1' : '1-0';
-    e.send(startCommand + uciMoves.join(' '));
-    const t0 = process.hrtime.bigint();
-    e.send(`go wtime ${Math.round(clock[0])} btime ${Math.round(clock[1])} winc ${args.incMs} binc ${args.incMs}`);
+    let t0;
+    const guessed = e.pondering;
+    e.pondering = null;
+    if (guessed && guessed === uciMoves[uciMoves.length - 1]) {
+      // The guess was right: the pondering search goes on as this move's.
+      t0 = process.hrtime.bigint();
+      e.send('ponderhit');
+      stats.ponderhits++;
+    } else {
+      if (guessed) {
+        // The guess was wrong: the pondering search ends with a bestmove
+        // that is not played.
+        stats.pondermisses++;
+        e.send('stop');
+        if ((await e.waitFor((l) => l.startsWith('bestmove'), 5000)) === null) {
+          result = loses;
+          termination = `${e.name} sent no bestmove after stop while pondering`;
+          stats.nomove[e.key]++;
+          break;
+        }
+      }
+      e.send(startCommand + uciMoves.join(' '));
+      t0 = process.hrtime.bigint();
+      e.send(`go ${goClock()}`);
+    }
     const line = await e.waitFor((l) => l.startsWith('bestmove'), clock[side] + 5000);
     const spent = Number(process.hrtime.bigint() - t0) / 1e6;
     if (line === null) {
@@ -214,14 +248,7 @@ async function playGame(args, white, black, opening, round, stats) {
     }
     clock[side] += args.incMs;
     const text = line.split(/\s+/)[1] || '';
-    let r = null;
-    if (/^[a-h][1-8][a-h][1-8][qrbn]?$/.test(text)) {
-      try {
-        r = chess.move({ from: text.slice(0, 2), to: text.slice(2, 4), promotion: text[4] });
-      } catch (err) {
-        r = null;
-      }
-    }
+    const r = chess.play(text);
     if (!r) {
       result = loses;
       termination = `${e.name} played the illegal move ${text}`;
@@ -229,13 +256,29 @@ async function playGame(args, white, black, opening, round, stats) {
       break;
     }
     uciMoves.push(text);
-    san.push(r.san);
+    san.push(r);
+    // Thinking on the opponent's time, on the move the engine expects.
+    const guess = (line.split(/\s+/)[3] || '');
+    if (args.ponder && line.split(/\s+/)[2] === 'ponder' && /^[a-h][1-8][a-h][1-8][qrbn]?$/.test(guess)) {
+      e.pondering = guess;
+      e.send(startCommand + [...uciMoves, guess].join(' '));
+      e.send(`go ponder ${goClock()}`);
+    }
+  }
+  // A search still pondering when the game ends is stopped; its bestmove
+  // must still come, or the engine has lost it.
+  for (const e of engines) {
+    if (!e.pondering) continue;
+    e.pondering = null;
+    e.send('stop');
+    if ((await e.waitFor((l) => l.startsWith('bestmove'), 5000)) === null) stats.nomove[e.key]++;
   }
   const headers = {
     Event: 'Vorn test match', Site: 'local', Date: new Date().toISOString().slice(0, 10).replace(/-/g, '.'),
     Round: String(round), White: white.name, Black: black.name, Result: result,
     TimeControl: `${args.baseMs / 1000}+${args.incMs / 1000}`, Termination: termination, Opening: opening,
   };
+  if (args.chess960) headers.Variant = 'Chess960';
   if (start.fen) {
     headers.SetUp = '1';
     headers.FEN = start.fen;
@@ -251,14 +294,18 @@ async function main() {
   }
   const paths = [args.engine1, args.engine2];
   const words = [args.args1, args.args2].map((w) => String(w).split(/\s+/).filter((x) => x));
-  const openings = args.openings ? readOpenings(args.openings) : OPENINGS;
+  ({ Referee, chess960Fen } = await import('./referee.mjs'));
+  // Chess960 without a file: start positions spread over the numbering
+  // (389 is prime to 960, so the first 960 are all different).
+  const openings = args.openings ? readOpenings(args.openings)
+    : args.chess960 ? Array.from({ length: 480 }, (_, i) => chess960Fen((i * 389 + 518) % 960)) : OPENINGS;
   const keys = paths.map((p, i) => [p, ...words[i]].join(' '));
   const zero = () => ({ [keys[0]]: 0, [keys[1]]: 0 });
-  const stats = { time: zero(), illegal: zero(), crash: zero(), nomove: zero() };
+  const stats = { time: zero(), illegal: zero(), crash: zero(), nomove: zero(), ponderhits: 0, pondermisses: 0 };
   const score = { win: 0, draw: 0, loss: 0 };
   fs.writeFileSync(args.pgn, '');
   let e = [new Engine(paths[0], words[0]), new Engine(paths[1], words[1])];
-  for (const x of e) if (!(await x.start(args.hash))) { console.error(`${x.path} did not start`); process.exit(1); }
+  for (const x of e) if (!(await x.start(args.hash, args.ponder, args.chess960))) { console.error(`${x.path} did not start`); process.exit(1); }
   for (let g = 0; g < args.games; g++) {
     // Each opening twice, colours swapped; engine1 has White in even games.
     const opening = openings[Math.floor(g / 2) % openings.length];
@@ -277,13 +324,14 @@ async function main() {
       if (e[i].dead || !(await e[i].ready())) {
         e[i].kill();
         e[i] = new Engine(paths[i], words[i]);
-        if (!(await e[i].start(args.hash))) { console.error(`${paths[i]} did not restart`); process.exit(1); }
+        if (!(await e[i].start(args.hash, args.ponder, args.chess960))) { console.error(`${paths[i]} did not restart`); process.exit(1); }
       }
     }
   }
   for (const x of e) x.kill();
   console.log(JSON.stringify({ engine1: keys[0], engine2: keys[1], score, timeLosses: stats.time,
-    illegalMoves: stats.illegal, crashes: stats.crash, noMove: stats.nomove }));
+    illegalMoves: stats.illegal, crashes: stats.crash, noMove: stats.nomove,
+    ...(args.ponder ? { ponderhits: stats.ponderhits, pondermisses: stats.pondermisses } : {}) }));
 }
 
 main();

@@ -13,6 +13,6 @@ if [ ! -x /usr/games/glaurung ]; then
     "${sudo_cmd[@]}" apt-get install -y glaurung
 fi
 command -v node >/dev/null 2>&1 || "${sudo_cmd[@]}" apt-get install -y nodejs npm
-[ -d "$here/node_modules/chess.js" ] || (cd "$here" && npm install --no-audit --no-fund)
+[ -d "$here/node_modules/chessops" ] || (cd "$here" && npm install --no-audit --no-fund)
 [ -x "$root/build/vorn" ] || (cd "$root" && cmake -S . -B build && cmake --build build -j2 --target vorn)
 exec node "$here/match.js" --engine1 "$root/build/vorn" --engine2 /usr/games/glaurung "$@"
