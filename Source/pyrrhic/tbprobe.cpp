@@ -205,20 +205,35 @@ bool insert_key(uint64_t key, TableEntry* e) {
     return false;
 }
 
-// Opens the first directory's copy of name + suffix; -1 when none opens.
-int open_table_file(const char* name, const char* suffix) {
+// Opens the copy of name + suffix of kind in the first directory that
+// holds a sound-looking one (a whole number of 64-byte blocks after the
+// 16-byte head, and the kind's magic bytes), so that a damaged copy in
+// one folder does not hide a good one in the next. When no copy looks
+// sound the first that opens is returned, for the caller to report; -1
+// when none opens.
+int open_table_file(const char* name, int kind) {
+    int first = -1;
     for (int d = 0; d < num_dirs; d++) {
         char path[320];
-        snprintf(path, sizeof path, "%.255s/%.15s%.7s", directories[d], name, suffix);
+        snprintf(path, sizeof path, "%.255s/%.15s%.7s", directories[d], name, suffixes[kind]);
         int fd = open(path, O_RDONLY);
-        if (fd >= 0) return fd;
+        if (fd < 0) continue;
+        struct stat st;
+        uint8_t magic[4];
+        if (fstat(fd, &st) == 0 && st.st_size % 64 == 16 && pread(fd, magic, 4, 0) == 4 &&
+            memcmp(magic, magics[kind], 4) == 0) {
+            if (first >= 0) close(first);
+            return fd;
+        }
+        if (first < 0) first = fd;
+        else close(fd);
     }
-    return -1;
+    return first;
 }
 
 // 0 missing, 1 present and complete, -1 present but incomplete (reported).
 int check_file(const char* name, int kind) {
-    int fd = open_table_file(name, suffixes[kind]);
+    int fd = open_table_file(name, kind);
     if (fd < 0) return 0;
     struct stat st;
     int ok = fstat(fd, &st) == 0 && st.st_size % 64 == 16;
@@ -606,7 +621,7 @@ const FileInfo* map_table(TableEntry& e, int kind) {
     state = tf.state.load(std::memory_order_acquire);
     if (state != UNMAPPED) return state == READY ? tf.info : nullptr;
 
-    int fd = open_table_file(e.name, suffixes[kind]);
+    int fd = open_table_file(e.name, kind);
     struct stat st;
     void* map = MAP_FAILED;
     if (fd >= 0 && fstat(fd, &st) == 0 && st.st_size > 0)
