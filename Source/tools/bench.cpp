@@ -56,6 +56,9 @@ void run_benchmark(bool threaded) {
     }
     engine_printf("total time= %0.2f seconds, nodes= %.0f, nps= %.0f", time_sum, node_sum, node_sum / time_sum);
     engine_printf("avg depth= %0.1f plies", depth_sum * 0.05);
+    // What the figures were measured with, so that runs can be compared.
+    engine_printf("evaluation= %s, hash= %d MB, threads= %d", s.use_nn ? "network" : "hand-crafted", int(s.hash_mb),
+                  int(s.threads));
     end_of_input_quits = 1;
     s.quit_requested = 1;
 }
