@@ -11,10 +11,14 @@
 #    out of training, repeated positions dropped (-filtertraindata).
 #    EXTRA files (earlier self-play of the same kind, EPD with ce and gr)
 #    join the training data.
-# 3. Training from the built-in network (vorn-trainer --init), the target
-#    RESULT_WEIGHT of the game result and the rest of the search score.
-# 4. The held-out games scored by the candidate and the built-in network.
-# 5. The gate: GAMES games of the candidate against the built-in network at
+# 3. Walks: WALKS short random walks (up to 8 plies) from every training
+#    position, the quiet positions they reach labelled by a WALK_DEPTH-ply
+#    search of the built-in network (two processes, one share each).
+# 4. Training from the built-in network (vorn-trainer --init) on the games
+#    and the walks; a game position's target is RESULT_WEIGHT of the game
+#    result and the rest of its search score.
+# 5. The held-out games scored by the candidate and the built-in network.
+# 6. The gate: GAMES games of the candidate against the built-in network at
 #    TC, two matches side by side over the book openings (each line with
 #    both colours), one core each.
 # Then one summary line. The candidate becomes the built-in network only
@@ -23,10 +27,12 @@
 #
 # Settings (environment): WORK (folder for the data, default
 # /tmp/vorn-generation), NODES (6000), RANDOM_PERMILLE (30), HOLD (100000),
-# EPOCHS (2), LR (0.0005), LR_END (0.0001), BATCH (2048),
-# RESULT_WEIGHT (0.25), GAMES (200), TC (10+0.1).
-# Total time: MINUTES plus about 5 minutes of conversion and training per
-# million positions and, at 10 s + 0.1 s, about 60 minutes of gate games.
+# WALKS (4, 0 for none), WALK_DEPTH (4), EPOCHS (2), LR (0.0005),
+# LR_END (0.0001), BATCH (2048), RESULT_WEIGHT (0.25), GAMES (200),
+# TC (10+0.1).
+# Total time: MINUTES, about 10 minutes of walks per million game
+# positions, a few minutes of training and, at 10 s + 0.1 s, about 60
+# minutes of gate games.
 set -euo pipefail
 if [ $# -lt 1 ] || ! [[ "$1" =~ ^[0-9]+$ ]]; then
     echo "usage: $0 MINUTES [EXTRA.epd[.xz] ...]" >&2
@@ -40,6 +46,8 @@ work=${WORK:-/tmp/vorn-generation}
 nodes=${NODES:-6000}
 random_permille=${RANDOM_PERMILLE:-30}
 hold=${HOLD:-100000}
+walks=${WALKS:-4}
+walk_depth=${WALK_DEPTH:-4}
 epochs=${EPOCHS:-2}
 lr=${LR:-0.0005}
 lr_end=${LR_END:-0.0001}
@@ -50,8 +58,8 @@ tc=${TC:-10+0.1}
 
 cd "$root"
 cmake -S . -B build > /dev/null
-cmake --build build -j2 --target vorn vorn-trainer vorn-heldout > /dev/null
-[ -d tools/match/node_modules/chess.js ] || (cd tools/match && npm install --no-audit --no-fund > /dev/null)
+cmake --build build -j2 --target vorn vorn-trainer vorn-heldout vorn-hce-labels > /dev/null
+[ -d tools/match/node_modules/chessops ] || (cd tools/match && npm install --no-audit --no-fund > /dev/null)
 vorn="$root/build/vorn"
 mkdir -p "$work"
 cd "$work"
@@ -97,15 +105,29 @@ done
 records=$(($(stat -c %s filtered.bin) / 40))
 echo "$records training records, $(($(stat -c %s holdout.bin) / 40)) held out"
 
+walk_files=()
+if [ "$walks" -gt 0 ]; then
+    echo "== walks: $walks a position, labelled by a $walk_depth-ply search of the network"
+    for k in 0 1; do
+        "$root/build/vorn-hce-labels" --data filtered.bin --out "walks$k.ptb" --walks "$walks" --plies 8 \
+            --seed "$((k + 1))" --depth "$walk_depth" --eval network --part "$k" --parts 2 > "walks$k.log" 2>&1 &
+        children+=($!)
+    done
+    wait
+    children=()
+    cat walks0.log walks1.log
+    walk_files=(--data walks0.ptb --data walks1.ptb)
+fi
+
 echo "== training"
-"$root/build/vorn-trainer" --data filtered.bin --init "$root/Source/eval/vorn.nn" --out candidate.nn \
+"$root/build/vorn-trainer" --data filtered.bin "${walk_files[@]}" --init "$root/Source/eval/vorn.nn" --out candidate.nn \
     --epochs "$epochs" --threads 2 --lr "$lr" --lr-end "$lr_end" --batch "$batch" --seed 1 \
     --result-weight "$result_weight" --fit-scale 1 | tee train.log
 validation=$(sed -n 's/^wrote .*validation loss \([0-9.]*\).*/\1/p' train.log)
 
 echo "== held-out games"
-held_candidate=$("$root/build/vorn-heldout" --data holdout.bin --net candidate.nn | tail -1)
-held_current=$("$root/build/vorn-heldout" --data holdout.bin | tail -1)
+held_candidate=$("$root/build/vorn-heldout" --data holdout.bin --net candidate.nn | grep -v "^info" | tr "\n" " ")
+held_current=$("$root/build/vorn-heldout" --data holdout.bin | grep -v "^info" | tr "\n" " ")
 echo "candidate: $held_candidate"
 echo "built-in:  $held_current"
 
