@@ -41,6 +41,15 @@ TEST(SetOption, SpinValuesAreClampedAndReported) {
     EXPECT_EQ(e.finish(), 0);
 }
 
+// The engine is still there, plays, and ends cleanly.
+static void expect_still_plays(EngineProcess& e) {
+    e.send("position startpos");
+    e.send("go depth 4");
+    EXPECT_TRUE(e.wait_for_prefix("bestmove "));
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
 TEST(SetOption, UciEloTakesTheRangeItAnnounces) {
     EngineProcess e;
     ASSERT_TRUE(e.skip_startup());
@@ -80,12 +89,7 @@ TEST(SetOption, AHashTheMachineCannotGiveKeepsAWorkingTable) {
     EXPECT_EQ(wanted, 65536);
     EXPECT_GT(used, 0);
     EXPECT_LT(used, 1536);
-    // The engine is still there and plays.
-    e.send("position startpos");
-    e.send("go depth 4");
-    EXPECT_TRUE(e.wait_for_prefix("bestmove "));
-    e.send("quit");
-    EXPECT_EQ(e.finish(), 0);
+    expect_still_plays(e);
 }
 
 TEST(SetOption, DevicesAsFilesAreRefusedOrCutOff) {
@@ -97,11 +101,7 @@ TEST(SetOption, DevicesAsFilesAreRefusedOrCutOff) {
     // A configuration that never ends is cut off.
     r = reply_to(e, "setoption name ConfigFilePath value /dev/zero");
     EXPECT_EQ(r.back(), "info string /dev/zero has more than 10000 lines, the rest is ignored");
-    e.send("position startpos");
-    e.send("go depth 4");
-    EXPECT_TRUE(e.wait_for_prefix("bestmove "));
-    e.send("quit");
-    EXPECT_EQ(e.finish(), 0);
+    expect_still_plays(e);
 }
 
 TEST(SetOption, ChecksNeedTheLowerCaseWord) {

@@ -38,26 +38,40 @@ float material_target(const Position& p) {
     return float(1.0 / (1.0 + std::exp(-0.005 * s)));
 }
 
-TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
-    init_engine_tables();
-    std::mt19937 rng(17);
-    std::vector<Sample> samples;
-    std::vector<std::string> held_out;
-    for (int game = 0; game < 300; game++) {
+// Calls visit(board, game, ply, rng) after every move of games random
+// games of up to plies moves each; rng also chose the moves.
+template <class Visit>
+void random_games(int games, int plies, uint32_t seed, Visit visit) {
+    std::mt19937 rng(seed);
+    for (int game = 0; game < games; game++) {
         TestBoard b(start_fen);
-        for (int ply = 0; ply < 60; ply++) {
+        for (int ply = 0; ply < plies; ply++) {
             auto moves = b.legal_moves();
             if (moves.empty()) break;
             make_move(b.pos(), moves[rng() % moves.size()]);
-            FeatureRecord r;
-            position_features(b.pos(), r.features);
-            r.target = material_target(b.pos());
-            Sample s;
-            ASSERT_TRUE(sample_from_record(r, s));
-            samples.push_back(s);
-            if (game % 10 == 0 && ply % 7 == 3) held_out.push_back(b.fen(true));
+            visit(b, game, ply, rng);
         }
     }
+}
+
+// The sample the trainer makes of a position, with the target given.
+Sample sample_of(const Position& p, float target) {
+    FeatureRecord r;
+    position_features(p, r.features);
+    r.target = target;
+    Sample s;
+    EXPECT_TRUE(sample_from_record(r, s));
+    return s;
+}
+
+TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
+    init_engine_tables();
+    std::vector<Sample> samples;
+    std::vector<std::string> held_out;
+    random_games(300, 60, 17, [&](TestBoard& b, int game, int ply, std::mt19937&) {
+        samples.push_back(sample_of(b.pos(), material_target(b.pos())));
+        if (game % 10 == 0 && ply % 7 == 3) held_out.push_back(b.fen(true));
+    });
     Model model;
     init_model(model, 32, 5);
     TrainerConfig config;
@@ -81,11 +95,7 @@ TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
     int counted = 0;
     for (auto& fen : held_out) {
         TestBoard b(fen.c_str());
-        FeatureRecord r;
-        position_features(b.pos(), r.features);
-        r.target = 0.5f;
-        Sample s;
-        ASSERT_TRUE(sample_from_record(r, s));
+        const Sample s = sample_of(b.pos(), 0.5f);
         float expect = predict(model, s);
         b.block->eval.ply = 1;
         int got = network_eval(*b.block);
@@ -118,21 +128,14 @@ TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
 // Training records of positions along random games, with a search score
 // and a result for each.
 std::vector<TrainingRecord> random_records(int games, uint32_t seed) {
-    std::mt19937 rng(seed);
     std::vector<TrainingRecord> out;
-    for (int game = 0; game < games; game++) {
-        TestBoard b(start_fen);
-        for (int ply = 0; ply < 40; ply++) {
-            auto moves = b.legal_moves();
-            if (moves.empty()) break;
-            make_move(b.pos(), moves[rng() % moves.size()]);
-            TrainingRecord r;
-            position_to_record(b.pos(), r);
-            r.static_score = r.search_score = int16_t(int(rng() % 601) - 300);
-            r.result = int16_t(result_to_score(0.5f));
-            out.push_back(r);
-        }
-    }
+    random_games(games, 40, seed, [&](TestBoard& b, int, int, std::mt19937& rng) {
+        TrainingRecord r;
+        position_to_record(b.pos(), r);
+        r.static_score = r.search_score = int16_t(int(rng() % 601) - 300);
+        r.result = int16_t(result_to_score(0.5f));
+        out.push_back(r);
+    });
     return out;
 }
 
@@ -168,11 +171,7 @@ TEST(Trainer, ReadsTrainingRecordsWithTheBlendAsked) {
         // The sample's features are those of the record's board.
         TestBoard b;
         ASSERT_TRUE(set_record_position(records[i], b.pos()));
-        FeatureRecord fr;
-        position_features(b.pos(), fr.features);
-        fr.target = 0;
-        Sample expect;
-        ASSERT_TRUE(sample_from_record(fr, expect));
+        const Sample expect = sample_of(b.pos(), 0);
         ASSERT_EQ(samples[i].count, expect.count);
         EXPECT_EQ(samples[i].bucket, expect.bucket);
         for (int k = 0; k < expect.count; k++) EXPECT_EQ(samples[i].own[k], expect.own[k]);
@@ -204,12 +203,7 @@ TEST(Trainer, ValidatesOnExactlyTheHeldOutTail) {
     for (auto& r : random_records(30, 5)) {
         TestBoard b;
         ASSERT_TRUE(set_record_position(r, b.pos()));
-        FeatureRecord fr;
-        position_features(b.pos(), fr.features);
-        fr.target = 0.7f;
-        Sample s;
-        ASSERT_TRUE(sample_from_record(fr, s));
-        samples.push_back(s);
+        samples.push_back(sample_of(b.pos(), 0.7f));
     }
     // The last 37 carry another target: a validation set taken as a share
     // of the total would mix training samples into it.
