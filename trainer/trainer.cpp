@@ -414,11 +414,6 @@ bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const 
     return true;
 }
 
-float blended_target(int search_score, int result_score, float result_weight) {
-    const double ps = score_to_probability(search_score), pr = score_to_probability(result_score);
-    return float(result_weight * pr + (1 - result_weight) * ps);
-}
-
 bool read_record_file(const std::string& path, float result_weight, std::vector<Sample>& out) {
     if (read_training_file(path.c_str()) != 0) return false;
     SearchThread* block = new_tool_block();

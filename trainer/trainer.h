@@ -71,9 +71,6 @@ struct Agreement {
 // Loads the file into the engine (it stays loaded); false when it fails.
 bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const std::string& path, Agreement& out);
 
-// The training target of a record: result_weight of the game result's
-// probability and the rest the search score's.
-float blended_target(int search_score, int result_score, float result_weight);
 // Samples from a file of 40-byte training records (vorn -epd2bin), each
 // target the blend above; false when the file cannot be read.
 bool read_record_file(const std::string& path, float result_weight, std::vector<Sample>& out);

@@ -80,8 +80,6 @@ void install(Network& fresh) {
     set_blocks(network);
 }
 
-// A network image in memory: header, count, weights. Checked against its
-// own header before a byte is used. noise_weight adds the training noise.
 // Bytes a network file must have by its header (the prefix's first
 // bytes), 0 when the header describes no possible layout.
 uint64_t image_bytes(const unsigned char* prefix, Network& fresh) {
@@ -94,6 +92,8 @@ uint64_t image_bytes(const unsigned char* prefix, Network& fresh) {
     return uint64_t(PREFIX_BYTES) + uint64_t(n) * (divisor < 128 ? 1 : 2);
 }
 
+// A network image in memory: header, count, weights. Checked against its
+// own header before a byte is used. noise_weight adds the training noise.
 int load_image(const unsigned char* data, size_t size, const char* name, float noise_weight) {
     if (size < size_t(PREFIX_BYTES)) {
         engine_printf("info string network %s is too short for its header", name);

@@ -36,8 +36,8 @@ static LineReader stdin_reader = {0, 0, false, false, {}};
 // A command that changes the engine's state (position, go, setoption,
 // ucinewgame) while a search runs stops that search; it waits here and is
 // carried out once the search's bestmove is out.
+// Empty when no command waits (an empty line is never a command).
 static std::string deferred_line;
-static bool has_deferred = false;
 // The go in progress was "go infinite": its result waits for stop.
 static bool infinite_go = false;
 
@@ -340,7 +340,6 @@ static void protocol_command(const char* line) {
         // then the command is carried out. The search stops reading input
         // once asked to stop, so only one command ever waits.
         deferred_line = line;
-        has_deferred = true;
         clear_state_bits(STATE_PONDER);
         add_state(STATE_STOP_REQUESTED);
         stop_search.store(1, std::memory_order_relaxed);
@@ -499,9 +498,9 @@ void driver_loop() {
             report_result();
             infinite_go = false;
         }
-        if (has_deferred && !(load_state() & 0xF0)) {
-            has_deferred = false;
-            const std::string line = std::move(deferred_line);
+        if (!deferred_line.empty() && !(load_state() & 0xF0)) {
+            std::string line;
+            line.swap(deferred_line);
             handle_line(line.c_str());
             continue;
         }

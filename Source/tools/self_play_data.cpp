@@ -35,7 +35,7 @@ constexpr int PROGRESS_SECONDS = 60;
 // One searched ply of a game.
 struct PlyRecord {
     int score, static_value, quiet_value;
-    bool tactical_best;  // the search's move captures or promotes
+    bool written;  // quiet, and the search's move neither captures nor promotes
     char fen[OPENING_SIZE];
     char text[32];  // the move and its comment
 };
@@ -173,13 +173,15 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
         r.score = k;
         r.static_value = shared.root_eval;
         r.quiet_value = shared.root_qscore;
-        r.tactical_best = tactical_move(p, best_move);
+
         get_fen(p, r.fen, 0);
         char san[16];
         move_text(p, best_move, san);
-        // The comment's depth is 0 on the positions that are not written.
-        bool quiet = quiet_root(r.static_value, r.quiet_value) && !r.tactical_best;
-        snprintf(r.text, sizeof r.text, "%s {%0.2f/%d}", san, k / 100.0, quiet ? int(depth_reached) : 0);
+        // A pending capture, or a best move that captures or promotes: the
+        // score is the exchange's, not the board's, and the position is not
+        // written. The comment's depth is 0 on such positions.
+        r.written = quiet_root(r.static_value, r.quiet_value) && !tactical_move(p, best_move);
+        snprintf(r.text, sizeof r.text, "%s {%0.2f/%d}", san, k / 100.0, r.written ? int(depth_reached) : 0);
 
         double mover = -1;  // the side to move's result once decided
         if (k >= 1500 && previous < -1499) mover = 1;
@@ -221,9 +223,7 @@ void write_game(FILE* pgn, FILE* out, const GameRecord& g, double white_result, 
         const PlyRecord& r = g.plies[i];
         // Only quiet positions: where the side to move has a capture to make,
         // the score already counts it and the board does not show it yet.
-        // The same holds where the search's own best move is a capture or a
-        // promotion: its score is the exchange's, not the board's.
-        if (!quiet_root(r.static_value, r.quiet_value) || r.tactical_best) continue;
+        if (!r.written) continue;
         double mover = strstr(r.fen, " w ") ? white_result : 1 - white_result;
         fprintf(out, "%s ce %d; gr %0.1f;\n", r.fen, r.score, mover);
         positions++;

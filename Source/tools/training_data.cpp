@@ -77,10 +77,12 @@ int set_record_position(const TrainingRecord& r, Position& p) {
     return set_fen(p, fen) == 0;
 }
 
-float record_target(const TrainingRecord& r) {
-    double ps = score_to_probability(r.static_score), pr = score_to_probability(r.result);
-    return float(0.25 * pr + 0.75 * ps);
+float blended_target(int search_score, int result_score, float result_weight) {
+    const double ps = score_to_probability(search_score), pr = score_to_probability(result_score);
+    return float(result_weight * pr + (1 - result_weight) * ps);
 }
+
+float record_target(const TrainingRecord& r) { return blended_target(r.static_score, r.result, 0.25f); }
 
 void position_to_record(const Position& p, TrainingRecord& r) {
     memset(&r, 0, sizeof r);

@@ -42,7 +42,10 @@ void release_training_file();
 void record_fen(const TrainingRecord& r, char* out);
 // Sets p from the record's board; false when the board reader refuses it.
 int set_record_position(const TrainingRecord& r, Position& p);
-// The blended training target: 0.25 x result probability + 0.75 x score probability.
+// A training target: result_weight of the game result's probability and
+// the rest the search score's.
+float blended_target(int search_score, int result_score, float result_weight);
+// The blended training target of a record: result weight 0.25.
 float record_target(const TrainingRecord& r);
 // The board part of a record (scores left 0).
 void position_to_record(const Position& p, TrainingRecord& r);
