@@ -6,6 +6,7 @@ set -euo pipefail
 need=()
 command -v g++ > /dev/null 2>&1 || need+=(g++)
 command -v cmake > /dev/null 2>&1 || need+=(cmake)
+command -v make > /dev/null 2>&1 || need+=(make)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ ${#need[@]} -eq 0 ] && exit 0
 as_root=()

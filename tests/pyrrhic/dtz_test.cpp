@@ -15,11 +15,6 @@ protected:
     static void TearDownTestSuite() { tb_free(); }
 };
 
-bool zeroing(const Position& p, Move m) {
-    int from = move_from(m), to = move_to(m);
-    return piece_type(p.board[from]) == PAWN || p.board[to] != 0;
-}
-
 // Whether the side to move mates within n of its own moves (plain minimax
 // with the engine's generator).
 bool mates_within(Position& p, int n) {
@@ -70,27 +65,9 @@ TEST_F(TablebaseDtz, SignFollowsWdlAndOnePlyExplainsTheValue) {
             }
             ASSERT_EQ(dtz > 0, wdl > 0) << fen;
             ASSERT_LE(std::abs(dtz), 100) << fen;
-            // The value one ply on: a zeroing move is worth 1 (win) or -1
-            // (loss); other moves 1 more in size than the successor's DTZ.
-            int best = 0;
-            for (Move m : legal_moves(p)) {
-                bool z = zeroing(p, m);
-                make_move(p, m);
-                int s;
-                int cw = -wdl_of(p, s);
-                int v = 0;
-                if (z || (legal_moves(p).empty() && in_check(p))) {
-                    v = cw > 0 ? 1 : cw < 0 ? -1 : 0;
-                } else {
-                    int c = -dtz_of(p, s);
-                    v = c > 0 ? c + 1 : c < 0 ? c - 1 : 0;
-                }
-                ASSERT_TRUE(s) << fen;
-                unmake_move(p);
-                if (wdl > 0 && v > 0 && (best <= 0 || v < best)) best = v;
-                if (wdl < 0 && v < best) best = v;
-            }
-            if (wdl < 0 && legal_moves(p).empty()) best = -1;  // mated
+            bool failed = false;
+            int best = dtz_by_moves(p, failed);
+            ASSERT_FALSE(failed) << fen;
             // Values kept in moves rather than plies may read one high.
             ASSERT_GE(std::abs(dtz), std::abs(best) - 1) << fen;
             ASSERT_LE(std::abs(dtz), std::abs(best) + 1) << fen;
@@ -191,15 +168,7 @@ TEST_F(TablebaseDtz, RootRankingConvertsWithinTheDistance) {
                 ASSERT_NE(r, TB_RESULT_FAILED) << fen << " after " << plies;
                 ASSERT_NE(r, TB_RESULT_STALEMATE) << fen;
                 // The chosen move must be one of our legal moves.
-                Move chosen = 0;
-                for (Move m : legal_moves(p)) {
-                    if (move_from(m) != tb_result_from(r) || move_to(m) != tb_result_to(r)) continue;
-                    int promo = tb_result_promo(r);
-                    if (promo && promo_type(m) != (promo == 1 ? QUEEN : promo == 2 ? ROOK : promo == 3 ? BISHOP : KNIGHT))
-                        continue;
-                    if (!promo && piece_type(p.board[move_from(m)]) == PAWN && (m & FLAG_MASK)) continue;
-                    chosen = m;
-                }
+                Move chosen = ranking_move(p, r);
                 ASSERT_NE(chosen, 0) << fen;
                 bool z = zeroing(p, chosen) || tb_result_ep(r);
                 make_move(p, chosen);

@@ -38,29 +38,6 @@ TEST_F(TablebaseUse, ProbeRefusals) {
     EXPECT_EQ(probe_tb_wdl(b.pos(), 1), 4);
 }
 
-struct Reply {
-    std::vector<std::string> lines;
-    std::string bestmove;
-};
-
-// One go on a running engine; the lines up to and including bestmove.
-Reply go(EngineProcess& e, const std::string& position, const std::string& limits) {
-    size_t before = e.lines().size();
-    e.send(position);
-    e.send("go " + limits);
-    auto line = e.wait_for_prefix("bestmove", 60);
-    Reply r;
-    r.lines.assign(e.lines().begin() + long(before), e.lines().end());
-    if (line) r.bestmove = line->substr(9, line->find(' ', 9) == std::string::npos ? std::string::npos : line->find(' ', 9) - 9);
-    return r;
-}
-
-std::string tb_line(const Reply& r) {
-    for (const std::string& l : r.lines)
-        if (starts_with(l, "info string TB result")) return l;
-    return "";
-}
-
 TEST_F(TablebaseUse, RootLineListsOnlyMovesThatKeepTheResult) {
     EngineProcess e;
     ASSERT_TRUE(e.skip_startup());
@@ -141,38 +118,15 @@ TEST_F(TablebaseUse, LateInTheCycleTheDtzMoveIsPlayedAtOnce) {
     EXPECT_EQ(e.finish(), 0);
 }
 
-// Self-play from a won ending: the winner mates within the fifty-move rule.
-int play_out(const char* fen, int depth) {
-    EngineProcess e;
-    if (!e.skip_startup()) return -1;
-    e.send("setoption name SyzygyPath value " + syzygy_dir());
-    TestBoard b(fen);
-    std::string moves;
-    for (int ply = 0; ply < 120; ply++) {
-        std::vector<Move> legal = legal_moves(b.pos());
-        if (legal.empty()) return in_check(b.pos()) ? ply : -1;
-        if (b.pos().fifty >= 100) return -1;
-        Reply r = go(e, std::string("position fen ") + fen + (moves.empty() ? "" : " moves" + moves),
-                     "depth " + std::to_string(depth));
-        char text[16];
-        snprintf(text, sizeof text, "%s", r.bestmove.c_str());
-        Move m = 0;
-        if (!parse_move(b.pos(), text, m)) return -1;
-        make_move(b.pos(), m);
-        moves += " " + r.bestmove;
-    }
-    return -1;
-}
-
 TEST_F(TablebaseUse, QueenAndRookWinsAreConverted) {
-    int q = play_out("8/8/8/3k4/8/8/8/KQ6 w - - 0 1", 5);
+    int q = play_out("8/8/8/3k4/8/8/8/KQ6 w - - 0 1", 5, syzygy_dir());
     EXPECT_GT(q, 0);
     EXPECT_LE(q, 100);
-    int r = play_out("8/8/3k4/8/8/8/1R6/K7 w - - 0 1", 5);
+    int r = play_out("8/8/3k4/8/8/8/1R6/K7 w - - 0 1", 5, syzygy_dir());
     EXPECT_GT(r, 0);
     EXPECT_LE(r, 100);
     // Black as the stronger side.
-    int rb = play_out("k7/1r6/8/8/8/3K4/8/8 b - - 0 1", 5);
+    int rb = play_out("k7/1r6/8/8/8/3K4/8/8 b - - 0 1", 5, syzygy_dir());
     EXPECT_GT(rb, 0);
     EXPECT_LE(rb, 100);
 }

@@ -16,22 +16,6 @@ protected:
     static void TearDownTestSuite() { tb_free(); }
 };
 
-// Best value over the moves, from the values the tables give one ply on.
-int value_by_moves(Position& p, bool& failed) {
-    std::vector<Move> moves = legal_moves(p);
-    if (moves.empty()) return in_check(p) ? -2 : 0;
-    int best = -3;
-    for (Move m : moves) {
-        make_move(p, m);
-        int s;
-        int v = -wdl_of(p, s);
-        unmake_move(p);
-        if (!s) failed = true;
-        if (v > best) best = v;
-    }
-    return best;
-}
-
 TEST_F(TablebaseWdl, SharedDirectoryHoldsEveryThreeAndFourManTable) {
     EXPECT_EQ(tb_largest, 4);
     EXPECT_EQ(tb_num_wdl, 35);
@@ -52,7 +36,7 @@ TEST_F(TablebaseWdl, EveryTableAgreesWithItsSuccessors) {
             int v = wdl_of(b.pos(), s);
             ASSERT_NE(s, 0) << fen;
             bool failed = false;
-            int expected = value_by_moves(b.pos(), failed);
+            int expected = wdl_by_moves(b.pos(), failed);
             ASSERT_FALSE(failed) << fen;
             ASSERT_EQ(v, expected) << name << " " << fen;
             wins += v > 0;
@@ -158,7 +142,7 @@ TEST_F(TablebaseWdl, EnPassantCapturesCount) {
         int v = wdl_of(p, s);
         ASSERT_NE(s, 0) << fen;
         bool failed = false;
-        int expected = value_by_moves(p, failed);
+        int expected = wdl_by_moves(p, failed);
         ASSERT_FALSE(failed) << fen;
         ASSERT_EQ(v, expected) << fen;
         with_ep++;
