@@ -15,7 +15,6 @@ namespace {
 
 // Feature offsets of the piece types (pawn .. king by type number).
 constexpr int piece_offset[8] = {0, 64, 128, 192, 256, 320, 0, 0};
-constexpr int MAX_CHANGED_SQUARES = 7;
 // Pieces gone plus pieces come: at most a full board each.
 constexpr int MAX_ROW_CHANGES = 128;
 
@@ -31,8 +30,8 @@ int16_t* buffer(int n) {
 
 void release(NetworkState* s) {
     if (!s) return;
-    free(s->white_acc);
-    free(s->black_acc);
+    for (int k = 0; k < 2; k++)
+        for (AccumulatorEntry& e : s->entries[k]) free(e.values);
     free(s->white_act);
     free(s->black_act);
     free(s->material_act);
@@ -53,14 +52,19 @@ NetworkState* thread_state(SearchThread& t) {
     s->u = n.u;
     s->m = n.m;
     s->h = n.h;
-    s->white_acc = buffer(n.o);
-    s->black_acc = buffer(n.u);
+    bool ok = true;
+    for (int k = 0; k < 2; k++)
+        for (AccumulatorEntry& e : s->entries[k]) {
+            e.values = buffer(k == WHITE ? n.o : n.u);
+            ok &= e.values != nullptr;
+        }
+    s->white_acc = s->entries[WHITE][0].values;
+    s->black_acc = s->entries[BLACK][0].values;
     s->white_act = buffer(n.o);
     s->black_act = buffer(n.u);
     s->material_act = buffer(n.m);
     s->hidden_act = buffer(n.h);
-    if (!s->white_acc || !s->black_acc || !s->white_act || !s->black_act || (n.m > 0 && !s->material_act) ||
-        (n.h > 0 && !s->hidden_act)) {
+    if (!ok || !s->white_act || !s->black_act || (n.m > 0 && !s->material_act) || (n.h > 0 && !s->hidden_act)) {
         release(s);
         return nullptr;
     }
@@ -70,32 +74,109 @@ NetworkState* thread_state(SearchThread& t) {
 
 // Feature number of a piece for perspective k (0 White, 1 Black): the
 // perspective's own pieces first, the other side's 384 further on.
-inline int feature_index(const NetworkState& s, int k, int colour, int type, int sq) {
-    return s.offset[k] + piece_offset[type] + (sq ^ s.orientation[k]) + (colour == k ? 0 : 384);
+inline int feature_index(int orientation, int offset, int k, int colour, int type, int sq) {
+    return offset + piece_offset[type] + (sq ^ orientation) + (colour == k ? 0 : 384);
 }
 
 // The rows of every piece on the board, for a refresh from the biases.
-int board_rows(const NetworkState& s, int k, const Position& p, nn::RowChange* out) {
+int board_rows(int orientation, int offset, int k, const Position& p, const int16_t** out) {
     int count = 0;
     for (int c = 0; c < 2; c++)
         for (int type = PAWN; type <= KING; type++) {
             Bitboard b = p.bb[make_piece(c, type)];
-            while (b) out[count++] = {feature_row(feature_index(s, k, c, type, pop_lsb(b))), 0};
+            while (b) out[count++] = feature_row(feature_index(orientation, offset, k, c, type, pop_lsb(b)));
         }
     return count;
 }
 
-// The rows of the pieces gone and come since the stored bitboards.
-int changed_rows(const NetworkState& s, int k, const Position& p, nn::RowChange* out) {
+// The rows of the pieces gone since the entry's board (the first
+// `subtracts` of them), then those of the pieces come; returns the count.
+int changed_rows(const AccumulatorEntry& e, int k, const Position& p, const int16_t** out, int& subtracts) {
     int count = 0;
     for (int c = 0; c < 2; c++)
         for (int type = PAWN; type <= KING; type++) {
-            Bitboard before = s.bb[c * 7 + type], now = p.bb[make_piece(c, type)];
-            Bitboard gone = before & ~now, come = now & ~before;
-            while (gone) out[count++] = {feature_row(feature_index(s, k, c, type, pop_lsb(gone))), 1};
-            while (come) out[count++] = {feature_row(feature_index(s, k, c, type, pop_lsb(come))), 0};
+            Bitboard gone = e.bb[c * 6 + type - 1] & ~p.bb[make_piece(c, type)];
+            while (gone) out[count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(gone)));
+        }
+    subtracts = count;
+    for (int c = 0; c < 2; c++)
+        for (int type = PAWN; type <= KING; type++) {
+            Bitboard come = p.bb[make_piece(c, type)] & ~e.bb[c * 6 + type - 1];
+            while (come) out[count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(come)));
         }
     return count;
+}
+
+// Squares whose piece differs between the entry's board and p.
+int changed_squares(const AccumulatorEntry& e, const Position& p) {
+    int count = 0;
+    for (int c = 0; c < 2; c++)
+        for (int type = PAWN; type <= KING; type++) count += popcount(e.bb[c * 6 + type - 1] ^ p.bb[make_piece(c, type)]);
+    return count;
+}
+
+int king_entry(int orientation, int offset) { return NN_PLY_ENTRIES + (orientation & 1) * 2 + (offset ? 1 : 0); }
+
+// Brings perspective k's accumulator for p up to date in the entry of the
+// evaluation's ply: from whichever entry made with the same orientation
+// and input bucket is nearest to p (the parent's, a sibling's, the last
+// evaluation's, the one last made with this king placement), or from the
+// biases when none is nearer than a refresh. Without saturation every way
+// gives the same sums. Returns 1 for a refresh.
+int update_accumulator(NetworkState& s, int k, const Position& p, int ply, int orientation, int offset,
+                       bool may_reuse) {
+    const Network& n = network;
+    const int size = k == WHITE ? s.o : s.u;
+    AccumulatorEntry* entries = s.entries[k];
+    const int target = ply < 0 ? 0 : ply > NN_PLY_ENTRIES - 2 ? NN_PLY_ENTRIES - 2 : ply;
+    const int king = king_entry(orientation, offset);
+    int best = -1;
+    int best_cost = popcount(occupancy(p));  // what a refresh costs, in rows
+    if (may_reuse) {
+        // The sibling's, the parent's and the grandparent's entries, and a
+        // child's (left by the last search below this node); the king
+        // placement's entry only when none of them is close.
+        const int candidates[5] = {target, target - 1, target - 2, target + 1, king};
+        for (int i = 0; i < 5; i++) {
+            const int c = candidates[i];
+            if (c < 0 || (c == king && best_cost <= 4)) continue;
+            const AccumulatorEntry& e = entries[c];
+            if (e.generation != n.generation || e.orientation != orientation || e.offset != offset) continue;
+            const int cost = changed_squares(e, p);
+            if (cost < best_cost) {
+                best = c;
+                best_cost = cost;
+            }
+        }
+    }
+    AccumulatorEntry& out = entries[target];
+    const int16_t* rows[MAX_ROW_CHANGES];
+    int count, subtracts = 0;
+    if (best >= 0) {
+        count = changed_rows(entries[best], k, p, rows, subtracts);
+        nn::apply_rows(out.values, entries[best].values, rows, subtracts, count, size);
+    } else {
+        count = board_rows(orientation, offset, k, p, rows);
+        nn::apply_rows(out.values, k == WHITE ? n.white_bias : n.black_bias, rows, 0, count, size);
+    }
+    s.rows += uint64_t(count);
+    for (int c = 0; c < 2; c++)
+        for (int type = PAWN; type <= KING; type++) out.bb[c * 6 + type - 1] = p.bb[make_piece(c, type)];
+    out.orientation = orientation;
+    out.offset = offset;
+    out.generation = n.generation;
+    s.last[k] = target;
+    // The king placement's entry follows whenever it was the start or no
+    // entry was near: the next crossing to here starts from this board.
+    if (best < 0 || best == king) {
+        AccumulatorEntry& keep = entries[king];
+        memcpy(keep.values, out.values, size_t(size) * sizeof(int16_t));
+        memcpy(keep.bb, out.bb, sizeof out.bb);
+        keep.orientation = orientation;
+        keep.offset = offset;
+        keep.generation = n.generation;
+    }
+    return best < 0;
 }
 
 }  // namespace
@@ -165,39 +246,23 @@ int network_eval(SearchThread& t) {
         }
     }
 
-    const Bitboard white_occ = p.bb[0], black_occ = p.bb[8];
-    const bool usable = s.valid && s.generation == n.generation &&
-                        popcount(white_occ ^ s.bb[0]) <= MAX_CHANGED_SQUARES &&
-                        popcount(black_occ ^ s.bb[7]) <= MAX_CHANGED_SQUARES && t.eval.ply > 2;
     // Each perspective is brought up to date on its own: a king crossing
-    // to the other half of the board refreshes only its own side's view.
+    // to the other half of the board changes only its own side's view.
+    // Evaluations near the root start from the biases, so that a new search
+    // starts clean.
+    const bool may_reuse = t.eval.ply > 2;
     bool refreshed = false;
     for (int k = 0; k < 2; k++) {
-        int16_t* acc = k == WHITE ? s.white_acc : s.black_acc;
-        const int size = k == WHITE ? s.o : s.u;
-        const bool incremental = usable && orientation[k] == s.orientation[k] && offset[k] == s.offset[k];
+        refreshed |= update_accumulator(s, k, p, t.eval.ply, orientation[k], offset[k], may_reuse) != 0;
         s.orientation[k] = orientation[k];
         s.offset[k] = offset[k];
-        nn::RowChange changes[MAX_ROW_CHANGES];
-        if (incremental) {
-            nn::apply_changes(acc, acc, changes, changed_rows(s, k, p, changes), size);
-        } else {
-            const int16_t* bias = k == WHITE ? n.white_bias : n.black_bias;
-            nn::apply_changes(acc, bias, changes, board_rows(s, k, p, changes), size);
-            refreshed = true;
-        }
     }
+    s.white_acc = s.entries[WHITE][s.last[WHITE]].values;
+    s.black_acc = s.entries[BLACK][s.last[BLACK]].values;
     if (refreshed)
         s.refreshes++;
     else
         s.updates++;
-    for (int c = 0; c < 2; c++) {
-        s.bb[c * 7] = p.bb[c * 8];
-        for (int type = PAWN; type <= KING; type++) s.bb[c * 7 + type] = p.bb[make_piece(c, type)];
-    }
-    s.ply = t.eval.ply;
-    s.generation = n.generation;
-    s.valid = true;
 
     const int us = p.side, them = us ^ 1;
     if (n.m > 0) {

@@ -43,18 +43,37 @@ struct NetworkTrace {
     int counts[10];  // white pawns..queens, then black
 };
 
+// One perspective's accumulator (before activation) and the board it was
+// made for: per colour the pawn .. king bitboards, the orientation and the
+// input-bucket offset.
+struct AccumulatorEntry {
+    Bitboard bb[12];
+    int orientation, offset;
+    uint32_t generation;  // of the network that made it; 0 for none yet
+    int16_t* values;
+};
+
+// Entries per perspective: one for each ply of the search, so that a node
+// starts from its parent's accumulator, and one for each orientation and
+// input bucket, the last one made there, so that a king crossing between
+// the d- and e-files starts from a board like the current one.
+constexpr int NN_PLY_ENTRIES = 84;
+constexpr int NN_KING_ENTRIES = 4;
+constexpr int NN_ENTRIES = NN_PLY_ENTRIES + NN_KING_ENTRIES;
+
 // Per-thread state, made on the thread's first network evaluation.
 struct NetworkState {
     int o, u, m, h;  // sizes the buffers were made for
-    int16_t *white_acc, *black_acc;  // accumulators before activation
+    AccumulatorEntry entries[2][NN_ENTRIES];
+    int16_t *white_acc, *black_acc;  // the accumulators of the last evaluation
     int16_t *white_act, *black_act, *material_act, *hidden_act;
-    Bitboard bb[14];  // per colour: occupancy, pawns .. king
-    int ply;
+    int last[2];  // entry of the last evaluation, per perspective
     int orientation[2];
     int offset[2];
-    uint32_t generation;
-    bool valid;
-    uint64_t updates, refreshes;  // how the accumulators were made, for the tests and the trace
+    // How the accumulators were made, for the tests and the trace:
+    // evaluations from an earlier accumulator, evaluations with a refresh,
+    // and feature rows applied in all.
+    uint64_t updates, refreshes, rows;
     NetworkTrace trace;
 };
 

@@ -31,53 +31,63 @@ inline uint32_t dot_scalar(const int16_t* a, const int16_t* b, int from, int n) 
     return sum;
 }
 
-// One feature row to add to or subtract from an accumulator.
-struct RowChange {
-    const int16_t* row;
-    int subtract;  // 1 to subtract, 0 to add
-};
-
-// dst = src with every change applied in turn, each step saturating: the
-// same results as add_row_scalar and sub_row_scalar change by change, but
-// each stretch of the accumulator is loaded and stored once instead of
-// once per change. dst may be src.
-inline void apply_changes(int16_t* dst, const int16_t* src, const RowChange* changes, int count, int n) {
+// dst = src minus rows[0 .. subtracts) and plus rows[subtracts .. count),
+// in that order, each step saturating: the same results as sub_row_scalar
+// and add_row_scalar row by row, but each stretch of the accumulator is
+// loaded and stored once instead of once per row. dst may be src.
+inline void apply_rows(int16_t* dst, const int16_t* src, const int16_t* const* rows, int subtracts, int count, int n) {
     int i = 0;
 #if defined(__AVX2__)
-    for (; i + 64 <= n; i += 64) {
-        __m256i a[4];
-        for (int j = 0; j < 4; j++) a[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 16 * j));
-        for (int k = 0; k < count; k++) {
-            const int16_t* row = changes[k].row + i;
-            if (changes[k].subtract)
-                for (int j = 0; j < 4; j++)
-                    a[j] = _mm256_subs_epi16(a[j], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 16 * j)));
-            else
-                for (int j = 0; j < 4; j++)
-                    a[j] = _mm256_adds_epi16(a[j], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 16 * j)));
+    // Eight registers (128 lanes) stay in place while every row passes over
+    // them: the 1280-wide accumulators take ten passes.
+    constexpr int LANES = 8;
+    for (; i + 16 * LANES <= n; i += 16 * LANES) {
+        __m256i a[LANES];
+        for (int j = 0; j < LANES; j++) a[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 16 * j));
+        for (int k = 0; k < subtracts; k++) {
+            const int16_t* row = rows[k] + i;
+            for (int j = 0; j < LANES; j++)
+                a[j] = _mm256_subs_epi16(a[j], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 16 * j)));
         }
-        for (int j = 0; j < 4; j++) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 16 * j), a[j]);
+        for (int k = subtracts; k < count; k++) {
+            const int16_t* row = rows[k] + i;
+            for (int j = 0; j < LANES; j++)
+                a[j] = _mm256_adds_epi16(a[j], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 16 * j)));
+        }
+        for (int j = 0; j < LANES; j++) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 16 * j), a[j]);
+    }
+    for (; i + 16 <= n; i += 16) {
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        for (int k = 0; k < count; k++) {
+            __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + i));
+            a = k < subtracts ? _mm256_subs_epi16(a, r) : _mm256_adds_epi16(a, r);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), a);
     }
 #endif
     for (; i < n; i++) {
         int16_t v = src[i];
-        for (int k = 0; k < count; k++)
-            v = changes[k].subtract ? sat16(v - changes[k].row[i]) : sat16(v + changes[k].row[i]);
+        for (int k = 0; k < count; k++) v = k < subtracts ? sat16(v - rows[k][i]) : sat16(v + rows[k][i]);
         dst[i] = v;
     }
 }
+
+#if defined(__AVX2__)
+// leaky on 16 lanes. For negative v, (v + 63) >> 6 is v / 64 truncated
+// toward zero and lies above v; for v >= 0 it is at most v (and where
+// v + 63 wraps it turns negative), so the larger of the two is leaky(v).
+inline __m256i leaky16(__m256i v) {
+    return _mm256_max_epi16(v, _mm256_srai_epi16(_mm256_add_epi16(v, _mm256_set1_epi16(63)), 6));
+}
+#endif
 
 // out = leaky(in), element by element.
 inline void activate(int16_t* out, const int16_t* in, int n) {
     int i = 0;
 #if defined(__AVX2__)
-    const __m256i k63 = _mm256_set1_epi16(63);
     for (; i + 16 <= n; i += 16) {
         __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-        // (v + 63) >> 6 for negative v is v / 64 truncated; max keeps v >= 0.
-        __m256i bias = _mm256_and_si256(_mm256_srai_epi16(v, 15), k63);
-        __m256i d = _mm256_srai_epi16(_mm256_add_epi16(v, bias), 6);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_max_epi16(v, d));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), leaky16(v));
     }
 #endif
     activate_scalar(out, in, i, n);
@@ -113,12 +123,9 @@ inline int32_t dot_leaky(const int16_t* a, const int16_t* b, int n) {
     uint32_t sum = 0;
     int i = 0;
 #if defined(__AVX2__)
-    const __m256i k63 = _mm256_set1_epi16(63);
     __m256i s = _mm256_setzero_si256();
     for (; i + 16 <= n; i += 16) {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
-        __m256i bias = _mm256_and_si256(_mm256_srai_epi16(v, 15), k63);
-        __m256i y = _mm256_max_epi16(v, _mm256_srai_epi16(_mm256_add_epi16(v, bias), 6));
+        __m256i y = leaky16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i)));
         __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
         s = _mm256_add_epi32(s, _mm256_madd_epi16(x, y));
     }

@@ -149,11 +149,11 @@ TEST(NetworkKernels, SimdAndScalarFormsAgree) {
         }
         x = a;
         y = a;
-        const nn::RowChange add = {r.data(), 0}, sub = {r.data(), 1};
-        nn::apply_changes(x.data(), x.data(), &add, 1, n);
+        const int16_t* row = r.data();
+        nn::apply_rows(x.data(), x.data(), &row, 0, 1, n);
         nn::add_row_scalar(y.data(), r.data(), 0, n);
         EXPECT_EQ(x, y) << n;
-        nn::apply_changes(x.data(), x.data(), &sub, 1, n);
+        nn::apply_rows(x.data(), x.data(), &row, 1, 1, n);
         nn::sub_row_scalar(y.data(), r.data(), 0, n);
         EXPECT_EQ(x, y) << n;
         nn::activate(x.data(), a.data(), n);
@@ -162,33 +162,78 @@ TEST(NetworkKernels, SimdAndScalarFormsAgree) {
         EXPECT_EQ(nn::dot(a.data(), r.data(), n), int32_t(nn::dot_scalar(a.data(), r.data(), 0, n))) << n;
         EXPECT_EQ(nn::dot_leaky(r.data(), a.data(), n), int32_t(nn::dot_scalar(r.data(), y.data(), 0, n))) << n;
 
-        // Several changes in one pass saturate step by step, in order, as
-        // one call per change does (a sum that overflows and comes back
-        // must stay clipped).
-        std::vector<std::vector<int16_t>> rows(6, std::vector<int16_t>(n));
-        std::vector<nn::RowChange> changes;
-        for (size_t k = 0; k < rows.size(); k++) {
-            for (auto& v : rows[k]) v = int16_t(rng() % 2 ? int(rng() % 40000) - 20000 : int(rng() % 200) - 100);
-            changes.push_back({rows[k].data(), int(rng() % 2)});
+        // Several rows in one pass saturate step by step, subtractions
+        // first, as one call per row does (a sum that overflows and comes
+        // back must stay clipped).
+        for (int subtracts = 0; subtracts <= 6; subtracts += 3) {
+            std::vector<std::vector<int16_t>> rows(6, std::vector<int16_t>(n));
+            std::vector<const int16_t*> pointers;
+            for (auto& row_values : rows) {
+                for (auto& v : row_values)
+                    v = int16_t(rng() % 2 ? int(rng() % 40000) - 20000 : int(rng() % 200) - 100);
+                pointers.push_back(row_values.data());
+            }
+            y = a;
+            for (int k = 0; k < 6; k++) (k < subtracts ? nn::sub_row_scalar : nn::add_row_scalar)(y.data(), pointers[k], 0, n);
+            nn::apply_rows(x.data(), a.data(), pointers.data(), subtracts, 6, n);
+            EXPECT_EQ(x, y) << n;
+            x = a;
+            nn::apply_rows(x.data(), x.data(), pointers.data(), subtracts, 6, n);
+            EXPECT_EQ(x, y) << n;
         }
-        y = a;
-        for (auto& c : changes)
-            (c.subtract ? nn::sub_row_scalar : nn::add_row_scalar)(y.data(), c.row, 0, n);
-        nn::apply_changes(x.data(), a.data(), changes.data(), int(changes.size()), n);
-        EXPECT_EQ(x, y) << n;
-        x = a;
-        nn::apply_changes(x.data(), x.data(), changes.data(), int(changes.size()), n);
-        EXPECT_EQ(x, y) << n;
     }
     EXPECT_EQ(nn::leaky(-1), 0);
     EXPECT_EQ(nn::leaky(-64), -1);
     EXPECT_EQ(nn::leaky(-127), -1);
     EXPECT_EQ(nn::leaky(-128), -2);
     EXPECT_EQ(nn::leaky(500), 500);
+    // Every 16-bit value through the 16-lane activation.
+    std::vector<int16_t> all(65536), out(65536);
+    for (int v = 0; v < 65536; v++) all[size_t(v)] = int16_t(v - 32768);
+    nn::activate(out.data(), all.data(), 65536);
+    for (int v = 0; v < 65536; v++) ASSERT_EQ(out[size_t(v)], nn::leaky(all[size_t(v)])) << v - 32768;
 }
 
 TEST_F(NetworkTest, IncrementalUpdatesMatchRefreshesForTheBuiltInLayout) {
     compare_incremental_with_refresh(11, 6, 120);
+}
+
+// As a search visits them: siblings evaluated one after another at the
+// same ply, a child and back, kings crossing between the d- and e-files.
+// Every accumulator equals a refresh, and most start from a near entry.
+TEST_F(NetworkTest, AccumulatorsStartFromTheNearestEntry) {
+    std::mt19937 rng(23);
+    TestBoard walk(start_fen), fresh;
+    int evaluations = 0, king_moves = 0;
+    for (int step = 0; step < 150; step++) {
+        auto moves = walk.legal_moves();
+        if (moves.empty()) break;
+        const int ply = 3 + step % 20;
+        eval_at(walk, ply);
+        // Up to four siblings below this node, each evaluated and taken back.
+        for (int k = 0; k < 4 && k < int(moves.size()); k++) {
+            Move m = moves[rng() % moves.size()];
+            king_moves += piece_type(walk.pos().board[move_from(m)]) == KING;
+            make_move(walk.pos(), m);
+            int incremental = eval_at(walk, ply + 1);
+            char fen[128];
+            get_fen(walk.pos(), fen, 1);
+            ASSERT_TRUE(fresh.set(fen)) << fen;
+            ASSERT_EQ(incremental, eval_at(fresh, 1)) << fen;
+            ASSERT_EQ(accumulators(walk), accumulators(fresh)) << fen;
+            unmake_move(walk.pos());
+            evaluations++;
+        }
+        make_move(walk.pos(), moves[rng() % moves.size()]);
+        if (step % 20 == 19) walk.set(start_fen);  // a new game, as after ucinewgame
+    }
+    auto* s = static_cast<NetworkState*>(walk.block->eval.network);
+    EXPECT_GT(king_moves, 10);
+    EXPECT_GT(s->updates, 5 * s->refreshes);
+    // A refresh applies a row for every piece (up to 32 per perspective);
+    // from a near entry a move costs two or three rows per perspective.
+    EXPECT_LT(double(s->rows) / double(s->updates + s->refreshes), 12.0);
+    EXPECT_GT(evaluations, 400);
 }
 
 TEST_F(NetworkTest, OtherLayoutsLoadAndUpdateExactly) {
