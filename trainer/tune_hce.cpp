@@ -29,7 +29,7 @@ void error_part(const std::vector<TuneSample>& samples, size_t from, size_t to, 
     double sum = 0;
     for (size_t i = from; i < to; i++) {
         b.pos = samples[i].pos;
-        b.pos.thread = &b;
+        attach_position(b);
         // Ply 1: the pawn cache is bypassed, so changed weights are always seen.
         b.eval.ply = 1;
         double e = hce_eval(b);

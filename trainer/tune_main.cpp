@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     auto* reader = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
-    reader->pos.thread = reader;
+    attach_position(*reader);
     std::vector<TuneSample> samples;
     for (auto& d : data) {
         if (read_training_file(d.c_str()) != 0) {

@@ -284,7 +284,7 @@ int build_book_file(const char* pgn_name, const char* book_name, BookBuildTotals
         fclose(in);
         return -1;
     }
-    block->pos.thread = block;
+    attach_position(*block);
     setup_move_lists(*block);
     b->block = block;
     b->result = UNUSABLE;

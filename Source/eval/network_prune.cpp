@@ -12,7 +12,7 @@ int prune_network(const char* training_file, const char* output) {
     if (read_training_file(training_file) != 0) return 0;
     const Network& n = network;
     SearchThread& t = *thread_table[0];
-    t.pos.thread = &t;
+    attach_position(t);
 
     printf("Collecting stats ...\n");
     std::vector<float> stats[2];

@@ -1,5 +1,5 @@
 #include "makemove.h"
-#include "../search/thread.h"
+#include "history.h"
 #include "attacks.h"
 #include "movegen.h"
 #include "zobrist.h"
@@ -31,7 +31,7 @@ void move_piece(Position& p, int colour, int from, int to) {
 }
 
 void make_move(Position& p, Move m) {
-    SearchThread* t = p.thread;
+    GameHistory* h = p.history;
     int from = move_from(m), to = move_to(m);
     int piece = p.board[from], captured = p.board[to];
     int us = p.side, them = us ^ 1;
@@ -41,8 +41,8 @@ void make_move(Position& p, Move m) {
         captured = 0;
         m = make_move_value(from, to, m & (FLAG_KS | FLAG_QS));
     }
-    UndoRecord& u = t->history[t->history_depth++];
-    t->ply++;
+    UndoRecord& u = h->records[h->depth++];
+    h->ply++;
     u.key = p.key;
     u.pawn_key = p.pawn_key;
     u.move = m;
@@ -51,7 +51,7 @@ void make_move(Position& p, Move m) {
     u.touched = p.touched;
     u.fifty = p.fifty;
     u.castle = p.castle;
-    t->last_move = m;
+    h->last_move = m;
 
     int old_ep = p.ep_square, old_castle = p.castle;
     p.ep_square = NO_SQ;
@@ -114,10 +114,10 @@ void make_move(Position& p, Move m) {
 }
 
 void unmake_move(Position& p) {
-    SearchThread* t = p.thread;
-    const UndoRecord& u = t->history[--t->history_depth];
-    t->ply--;
-    t->last_move = t->history_depth > 0 ? t->history[t->history_depth - 1].move : 0;
+    GameHistory* h = p.history;
+    const UndoRecord& u = h->records[--h->depth];
+    h->ply--;
+    h->last_move = h->depth > 0 ? h->records[h->depth - 1].move : 0;
     p.ep_square = u.ep_square;
     p.castle = u.castle;
     p.fifty = u.fifty;
@@ -152,9 +152,9 @@ void unmake_move(Position& p) {
 }
 
 void make_null(Position& p) {
-    SearchThread* t = p.thread;
-    UndoRecord& u = t->history[t->history_depth++];
-    t->ply++;
+    GameHistory* h = p.history;
+    UndoRecord& u = h->records[h->depth++];
+    h->ply++;
     u.key = p.key;
     u.pawn_key = p.pawn_key;
     u.move = 0;
@@ -166,14 +166,14 @@ void make_null(Position& p) {
     if (p.ep_square != NO_SQ) p.key ^= zobrist[0][p.ep_square];
     p.ep_square = NO_SQ;
     p.side ^= 1;
-    t->last_move = 0;
+    h->last_move = 0;
 }
 
 void unmake_null(Position& p) {
-    SearchThread* t = p.thread;
-    const UndoRecord& u = t->history[--t->history_depth];
-    t->ply--;
-    t->last_move = t->history_depth > 0 ? t->history[t->history_depth - 1].move : 0;
+    GameHistory* h = p.history;
+    const UndoRecord& u = h->records[--h->depth];
+    h->ply--;
+    h->last_move = h->depth > 0 ? h->records[h->depth - 1].move : 0;
     p.side ^= 1;
     p.ep_square = u.ep_square;
     p.fifty = u.fifty;
@@ -183,11 +183,11 @@ void unmake_null(Position& p) {
 int is_draw(const Position& p, int ply, int mate_check) {
     if (p.fifty <= 3) return 0;
     if (p.fifty >= 100 && !(mate_check && no_legal_move(p))) return 1;
-    const SearchThread* t = p.thread;
-    int depth = t->history_depth;
+    const GameHistory* h = p.history;
+    int depth = h->depth;
     bool earlier = false;
-    for (int i = depth - 2; i >= 0 && t->history[i].move; i -= 2) {
-        if (t->history[i].key != p.key) continue;
+    for (int i = depth - 2; i >= 0 && h->records[i].move; i -= 2) {
+        if (h->records[i].key != p.key) continue;
         if (i > depth - ply) return 1;
         if (earlier) return 1;
         earlier = true;

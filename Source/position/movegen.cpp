@@ -1,5 +1,4 @@
 #include "movegen.h"
-#include "../search/thread.h"
 #include "attacks.h"
 
 namespace {
@@ -206,11 +205,6 @@ MoveEntry* gen_all(const Position& p, MoveEntry* list) {
     list = gen_promotions(p, side, 1, list);
     list = gen_pushes_to_seventh(p, side, list);
     return gen_quiets(p, side, list, NO_SQ);
-}
-
-MoveEntry* gen_all(Position& p) {
-    SearchThread* t = p.thread;
-    return gen_all(p, t->move_buffer[t->ply < 0 ? 0 : t->ply > MAX_PLY ? MAX_PLY : t->ply]);
 }
 
 // Whether square sq is attacked by colour c when the occupancy is occ and

@@ -16,8 +16,6 @@ MoveEntry* gen_queen_moves(const Position& p, int side, Bitboard target, Bitboar
 
 // Every pseudo-legal move of the side to move, into the given list.
 MoveEntry* gen_all(const Position& p, MoveEntry* list);
-// Every pseudo-legal move into the move buffer of the thread's current ply.
-MoveEntry* gen_all(Position& p);
 
 int is_legal(const Position& p, int side, Move m);
 

@@ -1,9 +1,8 @@
 // Leaf counting of the legal move tree.
 #pragma once
 #include <cstdint>
+#include "position.h"
 
-struct SearchThread;
-
-// Adds the number of legal move sequences of length depth from the
-// thread's position to the thread's node counter.
-void perft(SearchThread& t, int side, int ply, int depth);
+// The number of legal move sequences of length depth (at least 1) from p;
+// p must have a move history to make moves in.
+uint64_t perft(Position& p, int depth);

@@ -1,7 +1,7 @@
 #include "position.h"
 #include <cstdio>
 #include <cstring>
-#include "../search/thread.h"
+#include "history.h"
 #include "attacks.h"
 #include "zobrist.h"
 
@@ -13,11 +13,11 @@ const char* const square_names[64] = {
 const char piece_letters[] = " PNBRQK pnbrqk";
 const char* const start_fen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
-static void reset_history(SearchThread* t) {
-    if (!t) return;
-    t->history_depth = 0;
-    t->ply = 1;
-    t->last_move = 0;
+static void reset_history(GameHistory* h) {
+    if (!h) return;
+    h->depth = 0;
+    h->ply = 1;
+    h->last_move = 0;
 }
 
 void clear_position(Position& p) {
@@ -29,7 +29,7 @@ void clear_position(Position& p) {
     p.king_sq[0] = p.king_sq[1] = NO_SQ;
     p.ep_square = NO_SQ;
     p.castle = 0;
-    reset_history(p.thread);
+    reset_history(p.history);
 }
 
 static int piece_from_letter(char c) {
@@ -134,9 +134,9 @@ int set_fen(Position& p, const char* text) {
         p.fifty = uint8_t(v > 255 ? 255 : v);
     }
     compute_keys(p);
-    if (p.thread) {
-        memset(&p.thread->history[0], 0, 2 * sizeof(UndoRecord));
-        reset_history(p.thread);
+    if (p.history) {
+        memset(&p.history->records[0], 0, 2 * sizeof(UndoRecord));
+        reset_history(p.history);
     }
     return 0;
 }
@@ -222,5 +222,5 @@ void get_fen(const Position& p, char* out, int with_counters) {
     if (p.ep_square == NO_SQ) *o++ = '-';
     else *o++ = square_names[p.ep_square][0], *o++ = square_names[p.ep_square][1];
     *o = 0;
-    if (with_counters) sprintf(o, " %d %d", p.fifty, p.thread ? p.thread->history_depth : 0);
+    if (with_counters) sprintf(o, " %d %d", p.fifty, p.history ? p.history->depth : 0);
 }

@@ -3,9 +3,11 @@
 #include "types.h"
 
 struct SearchThread;
+struct GameHistory;
 
 struct Position {
-    SearchThread* thread;      // owner; its history stack records every move made here
+    SearchThread* thread;      // the search worker that owns the board, if any (never looked into here)
+    GameHistory* history;      // records every move made here; none: no moves can be made
     uint8_t board[64];         // piece code per square, 0 = empty
     Bitboard bb[16];           // by piece code; bb[0] / bb[8] = white / black occupancy
     Bitboard touched;          // origins and destinations of moves since set-up

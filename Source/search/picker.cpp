@@ -45,7 +45,7 @@ int tactical_score(const Position& p, const MoveEntry& e, bool with_see) {
 int quiet_score(const SearchThread& t, const PlyEntry& pe, const MoveEntry& e) {
     int score = t.history_table[e.piece][move_to(e.move)] * 70 / 65536;
     Move m = e.move;
-    Move prev = t.ply > 1 ? t.last_move : 0;
+    Move prev = t.game.ply > 1 ? t.game.last_move : 0;
     Move counter = 0, counter2 = 0, follow = 0;
     const Position& p = t.pos;
     if (prev) {
@@ -53,8 +53,8 @@ int quiet_score(const SearchThread& t, const PlyEntry& pe, const MoveEntry& e) {
         counter = t.counter_move[pc][move_to(prev)];
         counter2 = t.counter_move2[pc][move_to(prev)];
     }
-    if (t.ply > 2 && t.history_depth >= 2) {
-        Move back2 = t.history[t.history_depth - 2].move;
+    if (t.game.ply > 2 && t.game.depth >= 2) {
+        Move back2 = t.game.records[t.game.depth - 2].move;
         if (back2) follow = t.follow_up[p.board[move_to(back2)]][move_to(back2)];
     }
     if (pe.in_check) {
@@ -73,7 +73,7 @@ int quiet_score(const SearchThread& t, const PlyEntry& pe, const MoveEntry& e) {
 
 MoveEntry* next_move(Position& p) {
     SearchThread& t = *p.thread;
-    PlyEntry& pe = t.plies[t.ply];
+    PlyEntry& pe = t.plies[t.game.ply];
     int mode = pe.picker_mode;
     switch (pe.picker_stage) {
         case 0:

@@ -173,7 +173,7 @@ void root_search(int index) {
     t.root_state = 0;
     t.improvement_depth = 0;
     t.best_move = 0;
-    t.ply = 1;
+    t.game.ply = 1;
     for (Move& m : t.pv) m = 0;
 
     Bitboard checkers = attackers_of(p, p.king_sq[side], side ^ 1);
@@ -201,7 +201,7 @@ void root_search(int index) {
 
     // Legal root moves, in the root ply's block of the move buffer.
     MoveEntry* list = root.moves;
-    MoveEntry* end = gen_all(p);
+    MoveEntry* end = gen_all(p, list);
     LegalityInfo li = legality_info(p);
     MoveEntry* keep = list;
     for (MoveEntry* e = list; e < end; e++)
@@ -393,7 +393,7 @@ void root_search(int index) {
         int score = t.root_score;
         // A mate found ends the search, whether or not a go mate asked for one.
         if (stopped() || score >= 9999 - N || score < N - 9999 || N >= max_depth ||
-            N + t.history_depth > 883 || N + 1 > MAX_PLY - 1)
+            N + t.game.depth > 883 || N + 1 > MAX_PLY - 1)
             break;
     }
     if (main) {

@@ -108,16 +108,16 @@ void update_quiet_statistics(SearchThread& t, PlyEntry& pe, const MoveEntry& e, 
         pe.killer1 = m;
     }
     const Position& p = t.pos;
-    Move prev = t.last_move;
-    if (prev && t.ply > 1) {
+    Move prev = t.game.last_move;
+    if (prev && t.game.ply > 1) {
         int pc = p.board[move_to(prev)], sq = move_to(prev);
         if (t.counter_move[pc][sq] != m) {
             t.counter_move2[pc][sq] = t.counter_move[pc][sq];
             t.counter_move[pc][sq] = m;
         }
     }
-    if (t.ply > 2 && t.history_depth >= 2) {
-        Move back2 = t.history[t.history_depth - 2].move;
+    if (t.game.ply > 2 && t.game.depth >= 2) {
+        Move back2 = t.game.records[t.game.depth - 2].move;
         if (back2) t.follow_up[p.board[move_to(back2)]][move_to(back2)] = m;
     }
 }
@@ -210,10 +210,10 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
         if (p.fifty > 99) {
             if (!(in_check && no_legal_move(p))) return 0;
         } else {
-            int n = t.history_depth;
+            int n = t.game.depth;
             bool earlier = false;
-            for (int i = n - 2; i >= 0 && t.history[i].move; i -= 2) {
-                if (t.history[i].key != p.key) continue;
+            for (int i = n - 2; i >= 0 && t.game.records[i].move; i -= 2) {
+                if (t.game.records[i].key != p.key) continue;
                 if (i > n - ply || earlier) return 0;
                 earlier = true;
             }
@@ -282,7 +282,7 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
 
         bool null_tried = false;
         if (depth >= st.nmp_depth && node_type == NODE_CUT && eval > beta + 14 && pieces && !table_fails_low &&
-            t.last_move != 0) {
+            t.game.last_move != 0) {
             null_tried = true;
             int R = depth > 15 ? 5 : depth / 8 + 3;
             int child_depth = depth - min_i(R, depth - 1) - 1;

@@ -62,7 +62,7 @@ int prepare_thread(int index) {
     if (!t) return -1;
     copy_root(*t, *game_block);
     t->index = int16_t(index);
-    t->ply = 1;
+    t->game.ply = 1;
     for (Move& m : t->pv) m = 0;
     t->nodes = 0;
     t->tb_hits = 0;

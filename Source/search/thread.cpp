@@ -8,16 +8,16 @@ void setup_move_lists(SearchThread& t) {
     for (int i = 0; i < MAX_PLY + 2; i++) t.plies[i].moves = t.plies[i].current = t.plies[i].end = t.move_buffer[i];
 }
 
-void copy_root(SearchThread& t, const SearchThread& game) {
-    t.pos = game.pos;
-    t.pos.thread = &t;
-    int n = game.history_depth;
+void copy_root(SearchThread& t, const SearchThread& from) {
+    t.pos = from.pos;
+    attach_position(t);
+    int n = from.game.depth;
     if (n < 0) n = 0;
     if (n > MAX_HISTORY) n = MAX_HISTORY;
-    memcpy(t.history, game.history, sizeof(UndoRecord) * n);
-    t.history_depth = int16_t(n);
-    t.last_move = game.last_move;
-    t.ply = 1;
+    memcpy(t.game.records, from.game.records, sizeof(UndoRecord) * n);
+    t.game.depth = int16_t(n);
+    t.game.last_move = from.game.last_move;
+    t.game.ply = 1;
     t.nodes = 0;
     memset(&t.plies[0], 0, sizeof t.plies[0]);
     setup_move_lists(t);

@@ -3,6 +3,7 @@
 #pragma once
 #include <atomic>
 #include "../eval/eval_state.h"
+#include "../position/history.h"
 #include "../position/position.h"
 #include "../shell/output.h"
 
@@ -21,21 +22,9 @@ struct Relaxed {
     Relaxed& operator+=(T x) { return *this = T(*this + x); }
 };
 
-constexpr int MAX_HISTORY = 900;
 constexpr int MAX_PLY = 81;
 constexpr int MOVES_PER_PLY = MAX_MOVES;
 constexpr int MAX_THREADS = 512;
-
-struct UndoRecord {
-    uint64_t key;
-    uint64_t pawn_key;
-    Move move;
-    uint8_t captured;
-    uint8_t ep_square;
-    uint8_t fifty;
-    uint8_t castle;
-    Bitboard touched;
-};
 
 // Move classification flags of the move being searched.
 constexpr uint16_t MOVE_CAPTURE = 1, MOVE_CHECK = 2, MOVE_PROMOTION = 4, MOVE_TO_SEVENTH = 8,
@@ -63,7 +52,7 @@ struct PlyEntry {
 };
 
 struct SearchThread {
-    UndoRecord history[MAX_HISTORY];
+    GameHistory game;  // the moves made on pos, from the game and the search
     PlyEntry plies[MAX_PLY + 2];
     MoveEntry move_buffer[MAX_PLY + 2][MOVES_PER_PLY];
     uint16_t history_table[16][64];
@@ -72,9 +61,6 @@ struct SearchThread {
     Move pv[MAX_PLY + 2];
     Relaxed<Move> best_move;
     Relaxed<int16_t> root_score;
-    int16_t history_depth;
-    int16_t ply;
-    Move last_move;
     int16_t index;
     Relaxed<uint8_t> iteration_depth;
     Relaxed<uint8_t> root_state;  // 0 inside the window, 1 failing low, 2 failing high
@@ -91,7 +77,14 @@ extern SearchThread* thread_table[MAX_THREADS];
 // report.
 extern SpinLock search_lock;
 
+// Makes the block's position its own: its moves are recorded in the
+// block's history.
+inline void attach_position(SearchThread& t) {
+    t.pos.thread = &t;
+    t.pos.history = &t.game;
+}
+
 // Points every ply's move list at its block of the move buffer.
 void setup_move_lists(SearchThread& t);
 // Copies the game block's position and history into block t for a search.
-void copy_root(SearchThread& t, const SearchThread& game);
+void copy_root(SearchThread& t, const SearchThread& from);

@@ -123,7 +123,7 @@ void setup_search() {
         shared.depth_move[i] = 0;
         shared.nodes_per_depth[i] = 0;
     }
-    game_block->ply = 1;
+    game_block->game.ply = 1;
 
     new_search_age();
     search_node_check = s.node_check < s.max_nodes ? s.node_check : s.max_nodes;
@@ -132,7 +132,7 @@ void setup_search() {
     g.seed = g.seed * 1664525u + 1013904223u;
     eval_seed = g.seed;
     root_side = g.pos.side;
-    game_plies = g.history_depth;
+    game_plies = g.game.depth;
 
     if (s.moves_per_control == 1) s.time_left[g.pos.side] = s.base_time;
     for (int i = 0; i < MAX_THREADS; i++) {

@@ -45,12 +45,10 @@ static void console_fen(const char* fen) {
 static void run_perft(int depth) {
     SearchThread& t = *thread_table[0];
     copy_root(t, *game_block);
-    t.nodes = 0;
     double start = now_seconds();
-    perft(t, t.pos.side, 1, depth);
+    const uint64_t nodes = perft(t.pos, depth);
     double secs = now_seconds() - start;
-    printf("visited %0.0f nodes in %0.3f seconds, nps= %0.0f\n", double(t.nodes), secs,
-           double(t.nodes) / (secs + 0.001));
+    printf("visited %0.0f nodes in %0.3f seconds, nps= %0.0f\n", double(nodes), secs, double(nodes) / (secs + 0.001));
     fflush(stdout);
 }
 
@@ -60,8 +58,8 @@ static int console_qscore = 0;
 // The last move, the quiescence score and the term trace of the game position.
 static void evaluation_report() {
     SearchThread& g = *game_block;
-    if (g.history_depth > 0) {
-        Move last = g.history[g.history_depth - 1].move;
+    if (g.game.depth > 0) {
+        Move last = g.game.records[g.game.depth - 1].move;
         char text[8];
         snprintf(text, sizeof text, "%s%s", square_names[move_from(last)], square_names[move_to(last)]);
         int moved_white = g.pos.side == BLACK;
@@ -189,7 +187,7 @@ void console_command(const char* line) {
     } else if (is("load")) {
         engine_printf("loading %s, tag %s\n", words[1], words[2]);
         load_game(words[1], words[2]);
-        if (game_block->history_depth < MAX_HISTORY) game_block->history[game_block->history_depth].move = 0;
+        if (game_block->game.depth < MAX_HISTORY) game_block->game.records[game_block->game.depth].move = 0;
         print_board(game_position());
         settings.time_left[WHITE] = settings.time_left[BLACK] = settings.base_time;
     } else if (is("save")) {

@@ -88,8 +88,8 @@ void print_key_history() {
     const SearchThread& g = *game_block;
     uint64_t key = g.pos.key;
     engine_printf("%x", unsigned(key));
-    for (int i = g.history_depth - 1; i >= 0; i--)
-        engine_printf("%x%s", unsigned(g.history[i].key), g.history[i].key == key ? " repetition" : "");
+    for (int i = g.game.depth - 1; i >= 0; i--)
+        engine_printf("%x%s", unsigned(g.game.records[i].key), g.game.records[i].key == key ? " repetition" : "");
 }
 
 void show_table_line() {

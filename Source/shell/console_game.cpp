@@ -33,16 +33,16 @@ Move legal_recorded_move(const Position& p, Move recorded) {
 
 Move recorded_move_here() {
     SearchThread& g = *game_block;
-    if (g.history_depth >= MAX_HISTORY) return 0;
-    return legal_recorded_move(g.pos, g.history[g.history_depth].move);
+    if (g.game.depth >= MAX_HISTORY) return 0;
+    return legal_recorded_move(g.pos, g.game.records[g.game.depth].move);
 }
 
 // Plays the recorded move without disturbing the record after it.
 void replay(Move m) {
     SearchThread& g = *game_block;
-    Move keep = g.history_depth + 1 < MAX_HISTORY ? g.history[g.history_depth + 1].move : 0;
+    Move keep = g.game.depth + 1 < MAX_HISTORY ? g.game.records[g.game.depth + 1].move : 0;
     play_game_move(m);
-    if (g.history_depth < MAX_HISTORY) g.history[g.history_depth].move = keep;
+    if (g.game.depth < MAX_HISTORY) g.game.records[g.game.depth].move = keep;
 }
 
 void san(const Position& p, Move m, char* out) {
@@ -81,11 +81,11 @@ void save_game(const char* file_name) {
     FILE* f = fopen(file_name, "a");
     if (!f) return;
     SearchThread& g = *game_block;
-    int ply = g.history_depth;
-    while (g.history_depth > 0) unmake_move(g.pos);
+    int ply = g.game.depth;
+    while (g.game.depth > 0) unmake_move(g.pos);
     fprintf(f, "[Event \"Unknown\"]\n");
     for (int i = 0; i < ply; i++) {
-        Move m = legal_recorded_move(g.pos, g.history[g.history_depth].move);
+        Move m = legal_recorded_move(g.pos, g.game.records[g.game.depth].move);
         if (!m) break;
         char text[16];
         san(g.pos, m, text);

@@ -7,7 +7,7 @@ extern SearchThread* game_block;
 
 inline Position& game_position() { return game_block->pos; }
 // Number of moves made since the game position was set up.
-inline int game_ply() { return game_block->history_depth; }
+inline int game_ply() { return game_block->game.depth; }
 
 // Plays a legal move on the game position, first dropping history records
 // that can no longer matter when the stack is close to full.

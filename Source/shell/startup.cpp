@@ -67,7 +67,7 @@ static void find_exe_dir(const char* program) {
 static SearchThread* new_block() {
     auto* t = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
     if (!t) return nullptr;
-    t->pos.thread = t;
+    attach_position(*t);
     t->seed = uint32_t(rand());
     setup_move_lists(*t);
     return t;

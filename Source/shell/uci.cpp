@@ -284,7 +284,7 @@ static void position_command(const char* rest) {
         }
         play_game_move(mv);
     }
-    if (game_block->history_depth < MAX_HISTORY) game_block->history[game_block->history_depth].move = 0;
+    if (game_block->game.depth < MAX_HISTORY) game_block->game.records[game_block->game.depth].move = 0;
 }
 
 static void uci_command() {

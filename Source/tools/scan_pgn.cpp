@@ -64,7 +64,7 @@ int scan_pgn_file(const char* pgn_name, const char* epd_name) {
         fclose(out);
         return -1;
     }
-    block->pos.thread = block;
+    attach_position(*block);
     setup_move_lists(*block);
     clear_game_text(*text);
     char line[510];

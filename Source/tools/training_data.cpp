@@ -150,7 +150,7 @@ void free_records(RecordBuffer& b) {
 SearchThread* new_tool_block() {
     auto* t = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
     if (!t) return nullptr;
-    t->pos.thread = t;
+    attach_position(*t);
     setup_move_lists(*t);
     return t;
 }

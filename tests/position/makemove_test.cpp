@@ -5,6 +5,8 @@
 #include <fstream>
 #include <random>
 #include "../support/test_position.h"
+#include "position/notation.h"
+#include "position/perft.h"
 
 namespace {
 
@@ -44,16 +46,16 @@ void random_playouts(const std::string& fen, std::mt19937& rng, int games, int p
             if (moves.empty()) break;
             for (Move m : moves) {
                 Position before = p;
-                int depth = t.history_depth, ply = t.ply;
-                Move last = t.last_move;
+                int depth = t.game.depth, ply = t.game.ply;
+                Move last = t.game.last_move;
                 make_move(p, m);
                 ASSERT_EQ(position_problem(p), "") << fen << " after " << m;
-                ASSERT_EQ(t.last_move, t.history[t.history_depth - 1].move);
+                ASSERT_EQ(t.game.last_move, t.game.records[t.game.depth - 1].move);
                 unmake_move(p);
                 ASSERT_TRUE(same_position(before, p)) << fen << " move " << m;
-                ASSERT_EQ(t.history_depth, depth);
-                ASSERT_EQ(t.ply, ply);
-                ASSERT_EQ(t.last_move, last);
+                ASSERT_EQ(t.game.depth, depth);
+                ASSERT_EQ(t.game.ply, ply);
+                ASSERT_EQ(t.game.last_move, last);
             }
             if (!legality_info(p).checkers) {
                 Position before = p;
@@ -66,7 +68,7 @@ void random_playouts(const std::string& fen, std::mt19937& rng, int games, int p
         }
         for (; played > 0; played--) unmake_move(p);
         ASSERT_TRUE(same_position(start, p)) << fen;
-        ASSERT_EQ(t.history_depth, 0);
+        ASSERT_EQ(t.game.depth, 0);
     }
 }
 
@@ -77,6 +79,33 @@ TEST(MakeUnmake, RandomPlayoutsRestoreEveryField) {
     std::vector<std::string> fens = perft_fens();
     ASSERT_GT(fens.size(), 70u);
     for (const std::string& fen : fens) random_playouts(fen, rng, 2, 80);
+}
+
+// A board needs only a move history, no search worker: moves, perft and
+// the repetition test work on a bare Position with its own GameHistory.
+TEST(MakeUnmake, ABoardWithoutASearchWorker) {
+    init_engine_tables();
+    auto history = std::make_unique<GameHistory>();
+    Position p{};
+    p.history = history.get();
+    ASSERT_EQ(set_fen(p, start_fen), 0);
+    EXPECT_EQ(p.thread, nullptr);
+    EXPECT_EQ(perft(p, 4), 197281u);
+    EXPECT_EQ(history->depth, 0);
+    // Knights out and back twice: the third occurrence is a draw.
+    const char* moves[] = {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"};
+    for (const char* text : moves) {
+        char buffer[16];
+        snprintf(buffer, sizeof buffer, "%s", text);
+        Move m;
+        ASSERT_TRUE(parse_move(p, buffer, m)) << text;
+        make_move(p, m);
+    }
+    EXPECT_EQ(history->depth, 8);
+    EXPECT_EQ(is_draw(p, 0, 0), 1);
+    unmake_move(p);
+    EXPECT_EQ(is_draw(p, 0, 0), 0);
+    EXPECT_EQ(history->depth, 7);
 }
 
 TEST(MakeUnmake, Chess960CastlingWithKingAndRookOnEachOthersSquares) {

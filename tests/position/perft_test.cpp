@@ -34,11 +34,7 @@ std::vector<PerftCase> read_perft_file(const std::string& name) {
     return out;
 }
 
-uint64_t count(TestBoard& b, int depth) {
-    b.block->nodes = 0;
-    perft(*b.block, b.pos().side, 1, depth);
-    return b.block->nodes;
-}
+uint64_t count(TestBoard& b, int depth) { return perft(b.pos(), depth); }
 
 // Runs every case with a count in [lo, hi]; returns how many ran.
 int run_cases(const std::string& file, uint64_t lo, uint64_t hi) {

@@ -21,7 +21,7 @@ std::vector<std::string> legal_texts(const std::string& fen, const std::vector<s
             }
         // Only legality is asked here, so a long game starts afresh from its
         // current position before the board's move history is full.
-        if (board.block->history_depth > MAX_HISTORY - 10 && !board.set(board.fen(true).c_str())) return {};
+        if (board.block->game.depth > MAX_HISTORY - 10 && !board.set(board.fen(true).c_str())) return {};
         if (!played) return {};
     }
     std::vector<std::string> out;

@@ -23,7 +23,7 @@ struct TestBoard {
     std::unique_ptr<SearchThread> block;
     TestBoard() : block(new SearchThread()) {
         init_engine_tables();
-        block->pos.thread = block.get();
+        attach_position(*block);
         setup_move_lists(*block);
     }
     explicit TestBoard(const char* fen) : TestBoard() { set(fen); }
