@@ -7,6 +7,7 @@
 #include "../shell/output.h"
 #include "../shell/uci.h"
 #include "search.h"
+#include "strength.h"
 #include "thread.h"
 #include "time_control.h"
 
@@ -102,6 +103,9 @@ void start_search(uint16_t state, bool threaded) {
     store_state(state);
     setup_search();
     int threads = settings.threads < 1 ? 1 : settings.threads > MAX_THREADS ? MAX_THREADS : settings.threads;
+    // A limited strength is the main worker's nodes: helpers would add to
+    // it unmeasured.
+    if (throttle_on.load(std::memory_order_relaxed) || strength_node_budget > 0) threads = 1;
 
     std::thread main_thread;
     if (threaded) {

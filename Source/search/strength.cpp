@@ -1,8 +1,10 @@
 #include "strength.h"
+#include <algorithm>
 #include <cmath>
 #include "../shell/settings.h"
 
 std::atomic<bool> throttle_on{false};
+int64_t strength_node_budget = 0;
 
 double elo_of_speed(double nps) {
     // A speed of zero (no calibration yet) would give an infinite logarithm.
@@ -10,18 +12,42 @@ double elo_of_speed(double nps) {
     return 850 + 250 * l - 5 * l * l;
 }
 
-void set_strength() {
-    throttle_on.store(false, std::memory_order_relaxed);
-    target_nps = calibration_nps;
-    if (!settings.limit_strength || settings.elo <= 0) return;
+double speed_of_elo(double elo) {
     double lo = 10, hi = 10000000, mid = lo;
     for (int i = 0; i < 200; i++) {
         mid = (lo + hi) / 2;
         double e = elo_of_speed(mid);
-        if (std::fabs(e - settings.elo) < 0.5) break;
-        if (e < settings.elo) lo = mid;
+        if (std::fabs(e - elo) < 0.5) break;
+        if (e < elo) lo = mid;
         else hi = mid;
     }
-    target_nps = float(mid);
-    if (mid < 0.9 * calibration_nps) throttle_on.store(true, std::memory_order_relaxed);
+    return mid;
+}
+
+StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, float full_nps,
+                             float expected_seconds) {
+    StrengthLimit none = {false, full_nps, 0};
+    if (!limit_strength) return none;
+    if (speed_request > 0) {
+        // A speed asked for is that speed, whatever the time control.
+        if (speed_request >= 0.9f * full_nps) return none;
+        return {true, speed_request, 0};
+    }
+    if (elo <= 0) return none;
+    const double nps = speed_of_elo(elo);
+    if (nps >= 0.9 * full_nps) return none;
+    const double budget = std::max(1.0, std::round(nps * REFERENCE_MOVE_SECONDS));
+    // Spread the budget over the move's expected time; with no time to go
+    // by, search it at full speed.
+    const double rate = expected_seconds > 0 ? budget / expected_seconds : full_nps;
+    if (rate >= 0.9 * full_nps) return {false, full_nps, int64_t(budget)};
+    return {true, float(rate), int64_t(budget)};
+}
+
+void set_strength(float expected_seconds) {
+    const StrengthLimit limit = strength_limit(settings.limit_strength != 0, settings.elo, settings.speed_request,
+                                               calibration_nps, expected_seconds);
+    target_nps = limit.target_nps;
+    strength_node_budget = limit.node_budget;
+    throttle_on.store(limit.throttle, std::memory_order_relaxed);
 }

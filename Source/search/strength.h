@@ -1,13 +1,41 @@
-// Playing strength limited by speed: the main worker sleeps whenever its
-// node rate exceeds a target derived from the requested Elo.
+// Playing strength limits. A speed asked for directly (Target_NPS, the
+// speed throttle) is held by the main worker sleeping whenever its node
+// rate runs above it. An Elo asked for (UCI_LimitStrength, UCI_Elo) is a
+// number of nodes per move: the Elo-versus-speed curve holds at a
+// reference pace, so a limited move searches the nodes the curve's rate
+// gives in REFERENCE_MOVE_SECONDS, at any time control, spread over the
+// time the move is expected to take.
 #pragma once
 #include <atomic>
+#include <cstdint>
 
 extern float calibration_nps;  // full speed measured at start-up (shell)
 extern float calibrated_elo;
 extern std::atomic<bool> throttle_on;
+// Nodes the current search may spend for the strength limit; 0 for none.
+extern int64_t strength_node_budget;
+
+// Seconds of a move at the pace where the Elo curve holds.
+constexpr double REFERENCE_MOVE_SECONDS = 20.0;
 
 // Elo(n) = 850 + 250 ln n - 5 (ln n)^2 for n nodes per second.
 double elo_of_speed(double nps);
-// Sets the throttle and target_nps for the coming search.
-void set_strength();
+// The speed whose Elo is elo, by bisection on [10, 10 000 000].
+double speed_of_elo(double elo);
+
+struct StrengthLimit {
+    bool throttle;        // the main worker sleeps to hold target_nps
+    float target_nps;     // the full speed when there is no throttle
+    int64_t node_budget;  // nodes the move may search, 0 for no cap
+};
+
+// What a search is allowed: speed_request is a rate asked for directly (0
+// for none; it wins over the Elo); expected_seconds is what the move is
+// expected to take (clock or movetime), 0 when nothing says (go depth,
+// nodes, infinite), in which case the budget is searched at full speed.
+// No limit where the machine at full speed is not stronger.
+StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, float full_nps,
+                             float expected_seconds);
+// Sets throttle_on, target_nps and strength_node_budget for the coming
+// search.
+void set_strength(float expected_seconds);

@@ -1,4 +1,5 @@
 #include "time_control.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include "../eval/evaluate.h"
@@ -105,7 +106,6 @@ void setup_search() {
     EngineSettings& s = settings;
     read_clock(true);
     build_search_tables();
-    set_strength();
 
     stop_search.store(0, std::memory_order_relaxed);
     shared.main_depth = 0;
@@ -126,7 +126,6 @@ void setup_search() {
     game_block->game.ply = 1;
 
     new_search_age();
-    search_node_check = s.node_check < s.max_nodes ? s.node_check : s.max_nodes;
 
     SearchThread& g = *game_block;
     g.seed = g.seed * 1664525u + 1013904223u;
@@ -147,6 +146,12 @@ void setup_search() {
         t->best_move = 0;
     }
     check_time();
+    // The strength limit spreads its nodes over the time the move is
+    // expected to take; depth, node and infinite searches have none.
+    const float expected = target_time.load(std::memory_order_relaxed);
+    set_strength(expected < 1e6f ? expected : 0.0f);
+    search_node_check = std::min(s.node_check, s.max_nodes);
+    if (strength_node_budget > 0) search_node_check = std::min(search_node_check, strength_node_budget);
 
     if (s.noise < 99999.0f && (!s.uci_mode || s.log)) {
         char fen[128];

@@ -72,6 +72,7 @@ void set_command(const char* name, const char* v1, const char* v2, const char* v
         s.max_nodes = n < 0 ? 0 : n;
     } else if (is("target_nps")) {
         target_nps = float(atof(v1));
+        s.speed_request = target_nps;
         s.limit_strength = 1;
         s.elo = int16_t(elo_of_speed(target_nps));
         engine_printf("target_nps set to %.0f, Elo= %d", double(target_nps), s.elo);

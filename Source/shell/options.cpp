@@ -88,6 +88,7 @@ static void text_value(const char* name, char* field, size_t size, const char* v
 
 static void strength_from_nps(float nps) {
     target_nps = nps;
+    settings.speed_request = nps;
     settings.limit_strength = 1;
     settings.elo = int16_t(elo_of_speed(nps));
 }
@@ -144,10 +145,11 @@ void set_option(const char* name, const char* value) {
         s.tb_probe_depth6 = int8_t(v);
         s.tb_probe_depth7 = int8_t(v > 7 ? v : 7);
     }
-    if (is("UCI_LimitStrength")) s.limit_strength = uint8_t(check(name, value));
+    // An Elo asked for replaces a speed asked for earlier.
+    if (is("UCI_LimitStrength")) s.limit_strength = uint8_t(check(name, value)), s.speed_request = 0;
     // The range announced is the range taken: a front end that checks a
     // value against it must not have it changed behind its back.
-    if (is("UCI_Elo")) s.elo = int16_t(spin(name, value, 1500, elo_ceiling()));
+    if (is("UCI_Elo")) s.elo = int16_t(spin(name, value, 1500, elo_ceiling())), s.speed_request = 0;
     if (is("UCI_Opponent")) {
         // The value reads like "GM 2800 human Name": title, rating, kind, name.
         const char* rating = strchr(value, ' ');

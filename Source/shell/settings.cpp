@@ -39,6 +39,7 @@ void set_default_settings() {
     s.multipv = 1;
     s.limit_strength = 0;
     s.elo = 0;  // 0 until the calibration or the user sets it
+    s.speed_request = 0;
     s.opponent_elo = 0;
     s.log = 0;
     s.own_book = 1;

@@ -32,6 +32,7 @@ struct EngineSettings {
     uint8_t multipv;
     uint8_t limit_strength;
     int16_t elo;
+    float speed_request;  // nodes per second asked for (Target_NPS, throttle), 0 for none
     int16_t opponent_elo;
     uint8_t log;
     uint8_t own_book;

@@ -1,0 +1,111 @@
+// The strength limit: an Elo becomes a number of nodes per move (the
+// curve's rate for REFERENCE_MOVE_SECONDS) spread over the move's expected
+// time, a speed asked for stays that speed, and a limited search through
+// the executable stays within its nodes, with one thread or two.
+#include <gtest/gtest.h>
+#include <cmath>
+#include "../shell/engine_process.h"
+#include "search/strength.h"
+
+namespace {
+
+TEST(Strength, EloBecomesNodesPerMove) {
+    static_assert(REFERENCE_MOVE_SECONDS == 20.0, "the values below are worked out for 20 s");
+    // Elo(n) = 850 + 250 ln n - 5 (ln n)^2 solved by hand for n:
+    // 1800 -> ln n = 4.1432, n = 63.0; 2400 -> 7.2517, 1410;
+    // 2600 -> 8.4169, 4528; 2338 -> n = 1000 (Elo 2338.4).
+    struct Case {
+        int elo;
+        double nps;
+    } cases[] = {{1800, 63.0}, {2338, 998.0}, {2400, 1410.0}, {2600, 4528.0}};
+    const float full = 10000000.0f;
+    for (const Case& c : cases) {
+        // Within the half point of Elo the bisection stops at.
+        EXPECT_NEAR(speed_of_elo(c.elo), c.nps, c.nps * 0.004) << c.elo;
+        const double budget = std::round(speed_of_elo(c.elo) * 20);
+        // A move of 2 s spreads the budget over 2 s; 0.1 s over 0.1 s.
+        StrengthLimit two = strength_limit(true, c.elo, 0, full, 2.0f);
+        EXPECT_EQ(two.node_budget, int64_t(budget)) << c.elo;
+        EXPECT_TRUE(two.throttle);
+        EXPECT_NEAR(two.target_nps, budget / 2, 1) << c.elo;
+        StrengthLimit blitz = strength_limit(true, c.elo, 0, full, 0.1f);
+        EXPECT_EQ(blitz.node_budget, two.node_budget);
+        EXPECT_NEAR(blitz.target_nps, budget * 10, 10) << c.elo;
+        // No time to go by (go depth, nodes, infinite): the budget at full speed.
+        StrengthLimit untimed = strength_limit(true, c.elo, 0, full, 0);
+        EXPECT_EQ(untimed.node_budget, two.node_budget);
+        EXPECT_FALSE(untimed.throttle);
+        EXPECT_FLOAT_EQ(untimed.target_nps, full);
+    }
+    EXPECT_NEAR(speed_of_elo(1800) * 20, 1260, 6);
+    EXPECT_NEAR(speed_of_elo(2400) * 20, 28200, 120);
+}
+
+TEST(Strength, FullSpeedAndSpeedRequests) {
+    // Off: nothing.
+    StrengthLimit off = strength_limit(false, 1800, 0, 1000000.0f, 1.0f);
+    EXPECT_FALSE(off.throttle);
+    EXPECT_EQ(off.node_budget, 0);
+    EXPECT_FLOAT_EQ(off.target_nps, 1000000.0f);
+    // An Elo the machine reaches at nine tenths of its speed: no limit
+    // (Elo 3000 is about 59 000 nodes a second).
+    StrengthLimit strong = strength_limit(true, 3000, 0, 60000.0f, 1.0f);
+    EXPECT_FALSE(strong.throttle);
+    EXPECT_EQ(strong.node_budget, 0);
+    // A budget that full speed spends within the move: capped, not slowed.
+    StrengthLimit capped = strength_limit(true, 2600, 0, 1000000.0f, 0.01f);
+    EXPECT_FALSE(capped.throttle);
+    EXPECT_GT(capped.node_budget, 90000);
+    EXPECT_FLOAT_EQ(capped.target_nps, 1000000.0f);
+    // A speed asked for is that speed, at any time control, with no cap.
+    for (float seconds : {0.0f, 0.05f, 30.0f}) {
+        StrengthLimit speed = strength_limit(true, 2338, 1000.0f, 1000000.0f, seconds);
+        EXPECT_TRUE(speed.throttle);
+        EXPECT_FLOAT_EQ(speed.target_nps, 1000.0f);
+        EXPECT_EQ(speed.node_budget, 0);
+    }
+    EXPECT_FALSE(strength_limit(true, 2338, 950000.0f, 1000000.0f, 1.0f).throttle);
+}
+
+long long field(const std::string& line, const std::string& key) {
+    size_t at = line.find(" " + key + " ");
+    if (at == std::string::npos) return -1;
+    return std::stoll(line.substr(at + key.size() + 2));
+}
+
+// Nodes of the last info line with a node count before the bestmove.
+long long final_nodes(const EngineProcess& e, size_t from) {
+    long long nodes = -1;
+    for (size_t i = from; i < e.lines().size(); i++)
+        if (starts_with(e.lines()[i], "info ") && field(e.lines()[i], "nodes") >= 0)
+            nodes = field(e.lines()[i], "nodes");
+    return nodes;
+}
+
+TEST(Strength, LimitedSearchesStayWithinTheirNodes) {
+    const long long budget = std::llround(speed_of_elo(1600) * REFERENCE_MOVE_SECONDS);  // about 490
+    ASSERT_GT(budget, 300);
+    for (const char* threads : {"1", "2"}) {
+        EngineProcess e({"-use_hce"});
+        ASSERT_TRUE(e.skip_startup());
+        e.send(std::string("setoption name Threads value ") + threads);
+        e.send("setoption name UCI_LimitStrength value true");
+        e.send("setoption name UCI_Elo value 1600");
+        for (const char* go : {"go wtime 2000 btime 2000 winc 20 binc 20", "go depth 30", "go movetime 300",
+                               "go wtime 60000 btime 60000 winc 600 binc 600"}) {
+            size_t from = e.lines().size();
+            e.send("position startpos moves e2e4 e7e5 g1f3");
+            e.send(go);
+            ASSERT_TRUE(e.wait_for_prefix("bestmove ", 60)) << go;
+            long long nodes = final_nodes(e, from);
+            // The main worker checks its count at every node once near the
+            // budget; one node over is the most it can overshoot.
+            EXPECT_GT(nodes, 0) << go;
+            EXPECT_LE(nodes, budget + 1) << threads << " threads, " << go;
+        }
+        e.send("quit");
+        EXPECT_EQ(e.finish(), 0);
+    }
+}
+
+}  // namespace
