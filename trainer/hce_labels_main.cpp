@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         settings.hash_mb = 16;
         quiet_full_strength();
         end_of_input_quits = 0;
-        if (!allocate_hash()) return 1;
+        if (!allocate_hash(settings.hash_mb, false)) return 1;
     }
     if (read_training_file(data.c_str()) != 0) {
         fprintf(stderr, "can't read %s\n", data.c_str());

@@ -133,7 +133,7 @@ int load_image(const unsigned char* data, size_t size, const char* name, float n
 int load_embedded() {
     size_t size = size_t(embedded_network_end - embedded_network_data);
     if (!load_image(embedded_network_data, size, "embedded", 0)) return 0;
-    if (settings.noise < 99999.0f) engine_print("info string loaded embedded network");
+    if (settings.noise < SILENT_NOISE) engine_print("info string loaded embedded network");
     return 1;
 }
 

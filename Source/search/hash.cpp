@@ -68,10 +68,10 @@ void release_hash() {
     entry_count = index_mask = 0;
 }
 
-int allocate_hash() {
+int allocate_hash(int size_mb, bool report) {
     init_zobrist();
     release_hash();
-    uint64_t mb = uint64_t(settings.hash_mb < 0 ? 0 : settings.hash_mb);
+    uint64_t mb = uint64_t(size_mb < 0 ? 0 : size_mb);
     uint64_t bytes = mb << 20;
     entry_count = bytes / 16;
     if (mb) {
@@ -88,10 +88,9 @@ int allocate_hash() {
         index_mask = pow2 - 1;
         in_use = true;
     }
-    bool loud = settings.noise < 99999.0f;
-    if (loud) engine_printf("info string allocated %d Mbytes for hash table", int(mb));
+    if (report) engine_printf("info string allocated %d Mbytes for hash table", int(mb));
     clear_hash();
-    if (loud) engine_print("info string cleared hash table");
+    if (report) engine_print("info string cleared hash table");
     return 1;
 }
 

@@ -28,7 +28,10 @@ struct HashHit {
 
 extern uint8_t hash_use;  // console switch: 0 keeps the table out of tool runs
 
-int allocate_hash();
+// Replaces the table by a cleared one of size_mb megabytes (0: no table);
+// 0 when the memory cannot be had (no table is left then). report prints
+// the allocation and clearing lines.
+int allocate_hash(int size_mb, bool report);
 void clear_hash();
 int probe(const Position& p, HashHit& hit);
 void store(const Position& p, int ply, int depth, Move move, int eval, int score, int bound);

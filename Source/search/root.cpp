@@ -114,7 +114,7 @@ void print_info(int index, int pv_index, int depth, int score, const Move* line)
     float now = read_clock(false);
     Counters c = sum_counters();
     bool stop = stopped();
-    if (!(stop || now >= settings.noise) || settings.noise == 99999.0f || depth <= 0 || !line[1]) return;
+    if (!(stop || now >= settings.noise) || settings.noise == SILENT_NOISE || depth <= 0 || !line[1]) return;
     SearchThread& t = *thread_table[index];
     double hashfull = 0;
     if (depth > 6) {
@@ -244,7 +244,7 @@ void root_search(int index) {
     if (main) {
         // Tablebase root: keep the moves that keep the result; late in the
         // fifty-move cycle play the DTZ move without searching.
-        const int r = tb_filter_root(p, list, end, settings.noise != 99999.0f);
+        const int r = tb_filter_root(p, list, end, settings.noise != SILENT_NOISE);
         shared.root_tb_result = r;
         root.tb_result = r;
         Move tb_move;

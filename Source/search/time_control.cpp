@@ -153,7 +153,7 @@ void setup_search() {
     search_node_check = std::min(s.node_check, s.max_nodes);
     if (strength_node_budget > 0) search_node_check = std::min(search_node_check, strength_node_budget);
 
-    if (s.noise < 99999.0f && (!s.uci_mode || s.log)) {
+    if (s.noise < SILENT_NOISE && (!s.uci_mode || s.log)) {
         char fen[128];
         get_fen(g.pos, fen, 1);
         engine_printf("info string fen %s", fen);

@@ -163,7 +163,8 @@ void console_command(const char* line) {
     } else if (is("perft")) {
         run_perft(clamp_number(words[1], 1, 20, 1));
     } else if (is("trace")) {
-        settings.trace_level = uint8_t(clamp_number(words[1], 0, 255, 0));
+        // Trace levels belonged to an older search; the command is kept
+        // for scripts that send it.
     } else if (is("ev")) {
         evaluation_report();
     } else if (is("ev2")) {

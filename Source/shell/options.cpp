@@ -107,7 +107,7 @@ void set_option(const char* name, const char* value) {
         // engine keeps a working table and says which size it has.
         const int wanted = spin(name, value, 0, 65536);
         s.hash_mb = wanted;
-        while (!allocate_hash()) s.hash_mb /= 2;  // 0 needs no memory and always succeeds
+        while (!allocate_hash(s.hash_mb, s.noise < SILENT_NOISE)) s.hash_mb /= 2;  // 0 needs no memory and always succeeds
         if (s.hash_mb != wanted)
             engine_printf("info string cannot allocate %d Mbytes for the hash table, using %d", wanted, s.hash_mb);
     }

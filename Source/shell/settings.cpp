@@ -13,13 +13,10 @@ void set_default_settings() {
     memset(&s, 0, sizeof s);
     s.quit_requested = 0;
     s.noise = 0.0f;
-    s.trace_level = 0;
     s.analysis_debug = 0;
     s.learning_rate = 0.001f;
     s.train_positions = 400000000;
-    s.mini_batch = 3000;
     s.train_weight = 0.0f;
-    s.numa = 0;
     s.uci_mode = 1;
     s.node_check = 1000000000000000LL;
     s.max_nodes = 1000000000000000LL;

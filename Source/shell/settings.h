@@ -5,14 +5,11 @@
 
 struct EngineSettings {
     uint8_t quit_requested;
-    float noise;
-    uint8_t trace_level;
+    float noise;  // seconds before the search reports; SILENT_NOISE: never
     uint8_t analysis_debug;
     float learning_rate;
     int64_t train_positions;
-    int32_t mini_batch;
     float train_weight;
-    uint8_t numa;
     uint8_t uci_mode;
     int64_t node_check;
     int64_t max_nodes;
@@ -56,6 +53,10 @@ struct EngineSettings {
     int16_t SEP_depth, NMP_depth, FP_depth, LMP_depth, LMR_depth;
     int16_t phase_contempt;
 };
+
+// The noise value of a search that prints nothing: tools, tests and the
+// training-data generator.
+constexpr float SILENT_NOISE = 99999.0f;
 
 extern EngineSettings settings;
 extern EngineSettings saved_settings;

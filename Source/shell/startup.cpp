@@ -124,10 +124,12 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
         if (is("-uci")) s.uci_mode = 1;
         if (is("-c")) s.uci_mode = 0;
         if (is("-log")) s.log = 2;
-        if (is("-numa")) s.numa = 1;
+        if (is("-numa")) {
+            // One memory node is all this platform build knows: accepted, no effect.
+        }
         if (is("-noise")) s.noise = float(atof(arg()));
         if (is("-quiet")) {
-            s.noise = 99999.0f;
+            s.noise = SILENT_NOISE;
             s.log = 0;
         }
         if (is("-cfg")) text(s.config_file, sizeof s.config_file, arg());
@@ -175,7 +177,7 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
         if (is("-ss")) s.selectivity = int16_t(clamp(integer(arg()), 10, 200));
         if (is("-anepd")) {
             text(s.epd_in, sizeof s.epd_in, arg());
-            s.noise = 99999.0f;
+            s.noise = SILENT_NOISE;
             mode = MODE_ANEPD;
         }
         if (!missing && strstr(argv[i], "-scan_pgn")) {
@@ -233,7 +235,7 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
             s.train_positions = integer(count);
             if (s.train_positions < 1) return 1;
             s.book_variety = 75;
-            s.noise = 99999.0f;
+            s.noise = SILENT_NOISE;
             mode = MODE_GENTRAINDATA;
             // The openings file has a fixed name; one given after the count replaces it.
             if (i + 1 < argc && argv[i + 1][0] != '-') text(openings_input, sizeof openings_input, argv[++i]);
@@ -256,7 +258,7 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
             mode = MODE_TRAIN;
         }
         if (is("-lr")) s.learning_rate = float(atof(arg()));
-        if (is("-mbatch")) s.mini_batch = int32_t(clamp(integer(arg()), INT32_MIN, INT32_MAX));
+        if (is("-mbatch")) arg();  // the old trainer's batch size: its value is read and passed over
         if (is("-tw")) s.train_weight = float(atof(arg()));
         if (is("-tdstats")) {
             mode = MODE_TDSTATS;
@@ -334,7 +336,7 @@ static void calibrate() {
     uint8_t limit = s.limit_strength;
     s.max_nodes = 35000;
     s.threads = 1;
-    s.noise = 99999.0f;
+    s.noise = SILENT_NOISE;
     s.limit_strength = 0;
     start_search(STATE_FIXED, false);
     store_state(0);
@@ -370,13 +372,13 @@ int engine_main(int argc, char** argv) {
         printf("Need to compile with 'make train_'\n");
         return 1;
     }
-    if (settings.noise < 99999.0f) engine_printf("info string Hello from %s", engine_name);
+    if (settings.noise < SILENT_NOISE) engine_printf("info string Hello from %s", engine_name);
 
     // Small searches get a small table.
     if (settings.max_depth < 9 || settings.max_nodes <= 100000) settings.hash_mb = 2;
     else if (settings.max_nodes <= 200000 || settings.max_depth == 9) settings.hash_mb = 4;
     // The key numbers are made where the table is first allocated.
-    if (!allocate_hash()) return 1;
+    if (!allocate_hash(settings.hash_mb, settings.noise < SILENT_NOISE)) return 1;
 
     if (settings.config_file[0]) read_config_file();
     if (settings.log) open_log();

@@ -39,7 +39,7 @@ void run_benchmark(bool threaded) {
         s.max_depth = 17;
         s.base_time = 999.0f;
     }
-    s.noise = 99999.0f;
+    s.noise = SILENT_NOISE;
     end_of_input_quits = 0;
     engine_printf("%s running benchmark using %d threads", engine_name, int(s.threads));
     double time_sum = 0.01, node_sum = 0, depth_sum = 0;

@@ -108,7 +108,7 @@ void analyse_epd(const char* out_name, bool second_form) {
     calibrated_elo = 4000.0f;
     // The suite runs with no input at all; a closed input is no quit here.
     end_of_input_quits = 0;
-    bool quiet = s.noise >= 99999.0f;
+    bool quiet = s.noise >= SILENT_NOISE;
 
     SuiteTotals t;
     char line[512];

@@ -19,7 +19,7 @@ int legal_move_list(const Position& p, Move* out) {
 }
 
 void quiet_full_strength() {
-    settings.noise = 99999.0f;
+    settings.noise = SILENT_NOISE;
     calibration_nps = 10000000.0f;
     calibrated_elo = 4000.0f;
 }

@@ -52,7 +52,7 @@ int read_training_file(const char* name) {
         fclose(f);
         return 3;
     }
-    bool loud = settings.noise < 99999.0f;
+    bool loud = settings.noise < SILENT_NOISE;
     if (loud) printf("allocated %.0f Mbytes for training data.\n", double(bytes) / 1e6);
     training_count = int64_t(fread(training_records, sizeof(TrainingRecord), size_t(records), f));
     fclose(f);

@@ -80,7 +80,7 @@ struct SettingsGuard {
     EngineSettings saved = settings;
     SettingsGuard() {
         settings.uci_mode = 0;
-        settings.noise = 99999.0f;  // no candidate lists on standard output
+        settings.noise = SILENT_NOISE;  // no candidate lists on standard output
         settings.book_variety = 25;
         settings.chess960 = 0;
     }

@@ -24,7 +24,7 @@ struct NetworkTest : ::testing::Test {
     void SetUp() override {
         init_engine_tables();
         set_default_settings();
-        settings.noise = 99999.0f;
+        settings.noise = SILENT_NOISE;
         use_network("embedded");
         ASSERT_TRUE(network_loaded());
     }

@@ -106,7 +106,7 @@ TEST(NetworkPrune, CopiesWholeDistinctColumnsOfALargerNetwork) {
     // Load both in this process and compare column by column.
     init_engine_tables();
     set_default_settings();
-    settings.noise = 99999.0f;
+    settings.noise = SILENT_NOISE;
     snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("wide.nn").c_str());
     ASSERT_EQ(load_network(), 1);
     std::vector<int16_t> wide(network.weights, network.weights + network.count);

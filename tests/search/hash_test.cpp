@@ -12,13 +12,13 @@ struct HashSetup {
     float noise;
     explicit HashSetup(int size) : mb(settings.hash_mb), noise(settings.noise) {
         settings.hash_mb = size;
-        settings.noise = 99999.0f;
-        EXPECT_EQ(allocate_hash(), 1);
+        settings.noise = SILENT_NOISE;
+        EXPECT_EQ(allocate_hash(size, false), 1);
         reset_hash_age();
     }
     ~HashSetup() {
         settings.hash_mb = mb;
-        allocate_hash();
+        allocate_hash(mb, false);
         settings.noise = noise;
     }
 };

@@ -28,9 +28,9 @@ protected:
         register_params();
         apply_param_text(builtin_param_text);
         settings.hash_mb = 8;
-        settings.noise = 99999.0f;  // no info lines
+        settings.noise = SILENT_NOISE;  // no info lines
         settings.use_nn = 0;        // the hand-crafted evaluation, whatever network other tests loaded
-        ASSERT_EQ(allocate_hash(), 1);
+        ASSERT_EQ(allocate_hash(settings.hash_mb, false), 1);
     }
 
     // Fixed-depth search of fen (after the given moves) on this thread.

@@ -98,7 +98,6 @@ TEST(Switches, TrainingSwitchesStoreTheirArguments) {
     parse({"-scoretraindata", "in.epd", "-lr", "0.5", "-mbatch", "77", "-tw", "0.25"});
     EXPECT_STREQ(settings.syzygy_path, "\\Chess\\Syzygy\\6-Piece");
     EXPECT_FLOAT_EQ(settings.learning_rate, 0.5f);
-    EXPECT_EQ(settings.mini_batch, 77);
     EXPECT_FLOAT_EQ(settings.train_weight, 0.25f);
 }
 

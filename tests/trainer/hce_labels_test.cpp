@@ -19,7 +19,7 @@ struct HceLabels : ::testing::Test {
     void SetUp() override {
         init_engine_tables();
         set_default_settings();
-        settings.noise = 99999.0f;
+        settings.noise = SILENT_NOISE;
         register_params();
         apply_param_text(builtin_param_text);
     }
@@ -120,10 +120,10 @@ TEST_F(HceLabels, SearchedLabelsSeeWhatTheStaticScoreMisses) {
     ASSERT_EQ(prepare_process("vorn"), 0);
     register_params();
     apply_param_text(builtin_param_text);
-    settings.noise = 99999.0f;
+    settings.noise = SILENT_NOISE;
     settings.use_nn = 0;
     settings.hash_mb = 8;
-    ASSERT_EQ(allocate_hash(), 1);
+    ASSERT_EQ(allocate_hash(settings.hash_mb, false), 1);
     // Nc7+ forks king and rook: a rook up by count, a knight down in fact.
     TestBoard fork("r3k3/7p/8/1N6/8/8/P7/4K3 w - - 0 1");
     ASSERT_TRUE(quiet_by_exchange(fork.pos()));
@@ -166,7 +166,7 @@ TEST_F(HceLabels, HeldOutLossesCompareLikeWithLike) {
         records.push_back(r);
     }
     set_default_settings();
-    settings.noise = 99999.0f;
+    settings.noise = SILENT_NOISE;
     snprintf(settings.nn_file, sizeof settings.nn_file, "embedded");
     ASSERT_EQ(load_network(), 1);
     HeldOutLosses l = held_out_losses(records.data(), int64_t(records.size()), 1);

@@ -86,7 +86,7 @@ TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
     TempDir dir;
     ASSERT_TRUE(write_network(model, dir.file("small.nn")));
     set_default_settings();
-    settings.noise = 99999.0f;
+    settings.noise = SILENT_NOISE;
     snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("small.nn").c_str());
     ASSERT_EQ(load_network(), 1);
     ASSERT_EQ(network.o, 32);

@@ -79,7 +79,7 @@ for k in 1 2; do
 done
 wait
 children=()
-grep -h "positions per second" gen1/gen.log gen2/gen.log | tail -2
+for k in 1 2; do grep -h "positions per second" "gen$k/gen.log" | tail -1; done
 
 echo "== conversion"
 for k in 1 2; do (cd "gen$k" && "$vorn" -epd2bin "gen$k.epd" > /dev/null); done
