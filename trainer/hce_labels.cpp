@@ -85,8 +85,8 @@ bool searched_label(const Position& p, int depth, int& score) {
     if (!set_game_position(fen)) return false;
     clear_game_record();
     search_fixed(depth);
-    if (!best_move) return false;
-    score = clamp_eval(best_score);
+    if (!search_result.best_move) return false;
+    score = clamp_eval(search_result.score);
     return true;
 }
 

@@ -11,7 +11,7 @@
 #include "thread.h"
 #include "time_control.h"
 
-Move best_move = 0, ponder_move = 0, book_move = 0;
+SearchResult search_result;
 GoRestrictions go_restrictions;
 
 bool root_move_allowed(const GoRestrictions& r, Move m) {
@@ -20,10 +20,6 @@ bool root_move_allowed(const GoRestrictions& r, Move m) {
         if (r.root_moves[i] == m) return true;
     return false;
 }
-int16_t best_score = 0;
-uint8_t depth_reached = 0;
-float elapsed = 0;
-uint64_t total_nodes = 0;
 
 void sleep_ms(int ms) {
     if (ms <= 0) {
@@ -88,13 +84,13 @@ void helper_worker(int index) {
 }
 
 void collect_result() {
-    best_move = shared.pv[1];
-    ponder_move = best_move ? shared.pv[2] : 0;
-    best_score = int16_t(shared.score);
+    search_result.best_move = shared.pv[1];
+    search_result.ponder_move = search_result.best_move ? shared.pv[2] : 0;
+    search_result.score = int16_t(shared.score);
     int d = shared.depth;
-    depth_reached = uint8_t(d < 0 ? 0 : d > 255 ? 255 : d);
-    elapsed = read_clock(false);
-    total_nodes = sum_counters().nodes;
+    search_result.depth = uint8_t(d < 0 ? 0 : d > 255 ? 255 : d);
+    search_result.elapsed = read_clock(false);
+    search_result.nodes = sum_counters().nodes;
 }
 
 }  // namespace

@@ -5,7 +5,18 @@
 #include "../position/types.h"
 #include "../shell/settings.h"
 
-extern Move best_move, ponder_move, book_move;
+// The result of the last search (or book move), as the protocol and the
+// tools read it once the search is over.
+struct SearchResult {
+    Move best_move = 0;
+    Move ponder_move = 0;  // the reply the line expects, 0 for none
+    Move book_move = 0;    // the book's move when the book answered, else 0
+    int16_t score = 0;     // of the side to move at the root
+    uint8_t depth = 0;     // of the last completed iteration
+    float elapsed = 0;     // seconds
+    uint64_t nodes = 0;    // of every worker
+};
+extern SearchResult search_result;
 
 // What a go asks beyond its clock and depth: a mate to find (in moves, 0
 // for none) and the root moves the search may consider (none listed: all).
@@ -18,10 +29,6 @@ struct GoRestrictions {
 extern GoRestrictions go_restrictions;
 // Whether the restrictions let the root search m.
 bool root_move_allowed(const GoRestrictions& r, Move m);
-extern int16_t best_score;
-extern uint8_t depth_reached;
-extern float elapsed;
-extern uint64_t total_nodes;
 
 // Runs a search of the game position with state as the new search-state
 // word and returns once the result is ready (flag STATE_RESULT_READY set).

@@ -3,6 +3,10 @@
 #include <cmath>
 #include "../shell/settings.h"
 
+float calibration_nps = 0;
+// Until the speed is measured the rating scale tops out at the highest
+// UCI_Elo a user can ask for.
+float calibrated_elo = 3300;
 std::atomic<bool> throttle_on{false};
 int64_t strength_node_budget = 0;
 

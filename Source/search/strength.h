@@ -9,7 +9,8 @@
 #include <atomic>
 #include <cstdint>
 
-extern float calibration_nps;  // full speed measured at start-up (shell)
+// The full speed measured at start-up and the Elo the curve gives it.
+extern float calibration_nps;
 extern float calibrated_elo;
 extern std::atomic<bool> throttle_on;
 // Nodes the current search may spend for the strength limit; 0 for none.

@@ -70,7 +70,7 @@ static void evaluation_report() {
     start_search(STATE_FIXED, false);
     store_state(0);
     settings.max_depth = depth;
-    console_qscore = best_score;
+    console_qscore = search_result.score;
     SearchThread& t = *thread_table[0];
     copy_root(t, *game_block);
     eval_trace(t, 1, console_qscore);

@@ -99,7 +99,7 @@ void show_table_line() {
     while (played < 76) {
         HashHit hit;
         Move m = probe(p, hit) ? hit.move : 0;
-        if (!m && played == 0 && p.key == searched_key && p.side == searched_side) m = best_move;
+        if (!m && played == 0 && p.key == searched_key && p.side == searched_side) m = search_result.best_move;
         if (!m || hash_move_problem(p, m) != 0) break;
         char f1[16], f2[16], f3[16], f4[16];
         move_texts(p, m, f1, f2, f3, f4);

@@ -30,10 +30,6 @@
 #include "uci.h"
 
 char exe_dir[200];
-float calibration_nps = 0;
-// Until the speed is measured the rating scale tops out at the highest
-// UCI_Elo a user can ask for.
-float calibrated_elo = 3300;
 
 char prune_input[200] = "\\chess\\trainingdata\\bin\\2025_n6k.bin";
 
@@ -344,9 +340,9 @@ static void calibrate() {
     s.threads = threads;
     s.noise = noise;
     s.limit_strength = limit;
-    calibration_nps = float(double(thread_table[0]->nodes) / (elapsed + 0.002) * 1.18);
+    calibration_nps = float(double(thread_table[0]->nodes) / (search_result.elapsed + 0.002) * 1.18);
     calibrated_elo = float(elo_of_speed(calibration_nps));
-    engine_printf("info string et= %.3f, calibration nps= %0.0f, elo= %0.0f", double(elapsed), double(calibration_nps),
+    engine_printf("info string et= %.3f, calibration nps= %0.0f, elo= %0.0f", double(search_result.elapsed), double(calibration_nps),
                   double(calibrated_elo));
 }
 

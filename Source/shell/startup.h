@@ -6,9 +6,8 @@
 extern char exe_dir[200];
 // Training positions the network pruning measures on.
 extern char prune_input[200];
-// Search speed measured at start and the rating it stands for.
-extern float calibration_nps;
-extern float calibrated_elo;
+// calibration_nps and calibrated_elo, measured here, are the search's.
+#include "../search/strength.h"
 
 enum EngineMode {
     MODE_ENGINE = 0,

@@ -412,20 +412,20 @@ static void start_go(uint16_t state) {
             return;
         }
     }
-    best_move = ponder_move = book_move = 0;
-    depth_reached = 0;
-    best_score = 0;
+    search_result.best_move = search_result.ponder_move = search_result.book_move = 0;
+    search_result.depth = 0;
+    search_result.score = 0;
     uint16_t mode = state == STATE_GO_WAITING ? STATE_NORMAL : STATE_PONDER;
     if (mode == STATE_NORMAL) {
         Move m = try_books(p);
         if (m) {
             engine_printf("%s book move is %s", settings.uci_mode ? "info string" : "", move_text(p, m).text);
-            best_score = 0;
+            search_result.score = 0;
             // No search ran: nothing of the last one's time may be charged to the clock.
-            elapsed = 0;
-            total_nodes = 0;
+            search_result.elapsed = 0;
+            search_result.nodes = 0;
             stop_search.store(1, std::memory_order_relaxed);
-            book_move = best_move = m;
+            search_result.book_move = search_result.best_move = m;
             add_state(STATE_RESULT_READY);
             hold_result(false);
             return;
@@ -444,39 +444,39 @@ static void report_result() {
     Position& p = game_position();
     int side = p.side;
     char move[16] = "0000", ponder[32] = "";
-    if (best_move) {
-        move_to_text(p, side, best_move, move);
-        if (ponder_move) {
+    if (search_result.best_move) {
+        move_to_text(p, side, search_result.best_move, move);
+        if (search_result.ponder_move) {
             char text[16];
-            make_move(p, best_move);
-            move_to_text(p, p.side, ponder_move, text);
+            make_move(p, search_result.best_move);
+            move_to_text(p, p.side, search_result.ponder_move, text);
             unmake_move(p);
             snprintf(ponder, sizeof ponder, " ponder %s", text);
         }
     }
     if (s.uci_mode) {
-        if (elapsed < 0.006f && s.time_left[side] > 1.0f) sleep_ms(1);
+        if (search_result.elapsed < 0.006f && s.time_left[side] > 1.0f) sleep_ms(1);
         engine_printf("bestmove %s%s", move, ponder);
     } else {
         searched_key = p.key;
         searched_side = p.side;
-        double nps = double(total_nodes) / (elapsed + 0.002) / 1000;
+        double nps = double(search_result.nodes) / (search_result.elapsed + 0.002) / 1000;
         engine_printf("move= %s, time= %0.3f, score= %d, nodes= %0.0f, nps= %0.0fK ebf= %0.2f", move,
-                      elapsed, best_score, double(total_nodes), nps, effective_branching_factor());
+                      search_result.elapsed, search_result.score, double(search_result.nodes), nps, effective_branching_factor());
         print_table_counters();
     }
-    s.time_left[side] += s.increment - elapsed;
+    s.time_left[side] += s.increment - search_result.elapsed;
     if (s.moves_per_control > 1 && game_ply() % (2 * s.moves_per_control) < 2) s.time_left[side] = s.base_time;
-    if (best_move) {
-        make_move(p, best_move);
+    if (search_result.best_move) {
+        make_move(p, search_result.best_move);
         if (is_draw(p, 0, 0)) engine_print("info string Draw!");
         unmake_move(p);
     }
     if (engine_plays || self_play) {
-        if (!best_move) {
+        if (!search_result.best_move) {
             engine_plays = self_play = 0;
         } else {
-            play_game_move(best_move);
+            play_game_move(search_result.best_move);
             print_board(p);
             if (self_play) store_state(STATE_GO_WAITING);
         }

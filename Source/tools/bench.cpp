@@ -49,10 +49,10 @@ void run_benchmark(bool threaded) {
         clear_hash();
         start_search(STATE_FIXED, threaded);
         store_state(0);
-        node_sum += double(total_nodes);
-        time_sum += elapsed;
-        depth_sum += depth_reached;
-        engine_printf("pos %2d: %6.2f seconds", i, double(elapsed));
+        node_sum += double(search_result.nodes);
+        time_sum += search_result.elapsed;
+        depth_sum += search_result.depth;
+        engine_printf("pos %2d: %6.2f seconds", i, double(search_result.elapsed));
     }
     engine_printf("total time= %0.2f seconds, nodes= %.0f, nps= %.0f", time_sum, node_sum, node_sum / time_sum);
     engine_printf("avg depth= %0.1f plies", depth_sum * 0.05);

@@ -71,16 +71,16 @@ void write_good_moves(FILE* out) {
     int count = shared.pv_count;
     const Move* moves = shared.pv_first;
     const int* scores = shared.pv_score;
-    Move only = best_move;
-    int only_score = best_score;
-    if (count == 0 && best_move) {
+    Move only = search_result.best_move;
+    int only_score = search_result.score;
+    if (count == 0 && search_result.best_move) {
         count = 1;
         moves = &only;
         scores = &only_score;
     }
     int limit = settings.multipv < 1 ? 1 : settings.multipv;
     for (int k = 0; k < count && k < limit; k++) {
-        if (scores[k] < best_score - 100 || hash_move_problem(p, moves[k]) != 0) continue;
+        if (scores[k] < search_result.score - 100 || hash_move_problem(p, moves[k]) != 0) continue;
         make_move(p, moves[k]);
         char fen[128];
         get_fen(p, fen, 0);
@@ -139,28 +139,28 @@ void analyse_epd(const char* out_name, bool second_form) {
 
         start_search(STATE_FIXED, true);
         store_state(0);
-        t.nodes += double(total_nodes);
-        t.time += elapsed;
-        t.depth += depth_reached;
+        t.nodes += double(search_result.nodes);
+        t.time += search_result.elapsed;
+        t.depth += search_result.depth;
         t.ebf += effective_branching_factor();
         bool quit = s.quit_requested != 0;
 
         if (fields->bm[0]) {
-            t.correct += count_best_moves(fields->bm, best_move);
+            t.correct += count_best_moves(fields->bm, search_result.best_move);
         } else if (fields->am[0]) {
             Move avoid = read_move(fields->am, int(strlen(fields->am)));
-            if (avoid && avoid != best_move) t.correct++;
+            if (avoid && avoid != search_result.best_move) t.correct++;
         }
-        if (strchr(fields->c0, '=')) score_points(fields->c0, best_move, t.points, t.possible);
+        if (strchr(fields->c0, '=')) score_points(fields->c0, search_result.best_move, t.points, t.possible);
 
         char move[16] = "none";
-        if (best_move) move_to_text(game_position(), game_position().side, best_move, move);
+        if (search_result.best_move) move_to_text(game_position(), game_position().side, search_result.best_move, move);
         if (!quiet)
-            printf("move= %s, time= %0.3f, score= %d, nodes= %0.0f, %0.0fK nps\n", move, double(elapsed), best_score,
-                   double(total_nodes), double(total_nodes) / (elapsed + 0.002) / 1000);
-        if (best_move)
-            fprintf(out, "%s bm %s%s; ce %d;\n", fields->fen, square_names[move_from(best_move)],
-                    square_names[move_to(best_move)], best_score);
+            printf("move= %s, time= %0.3f, score= %d, nodes= %0.0f, %0.0fK nps\n", move, double(search_result.elapsed), search_result.score,
+                   double(search_result.nodes), double(search_result.nodes) / (search_result.elapsed + 0.002) / 1000);
+        if (search_result.best_move)
+            fprintf(out, "%s bm %s%s; ce %d;\n", fields->fen, square_names[move_from(search_result.best_move)],
+                    square_names[move_to(search_result.best_move)], search_result.score);
         if (second_form) write_good_moves(good);
         if (quit) break;
     }

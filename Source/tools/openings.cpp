@@ -59,7 +59,7 @@ void make_openings() {
         clear_hash();
         start_search(STATE_FIXED, false);
         store_state(0);
-        if (!best_move || best_score > BALANCED || best_score < -BALANCED) continue;
+        if (!search_result.best_move || search_result.score > BALANCED || search_result.score < -BALANCED) continue;
         char fen[128];
         get_fen(game_position(), fen, 0);
         fprintf(out, "%s\n", fen);

@@ -72,9 +72,9 @@ void score_train_data() {
         }
         if (side_to_move_in_check(game_position())) continue;
         search_fixed(-1);
-        if (!best_move || is_capture(game_position(), best_move)) continue;
+        if (!search_result.best_move || is_capture(game_position(), search_result.best_move)) continue;
         if (shared.root_qscore - shared.root_eval > 50) continue;
-        int score = best_score;
+        int score = search_result.score;
         int tb = shared.root_tb_result;
         if (tb >= 0) score = tb == 4 ? 6000 : tb == 0 ? -6000 : 0;
         if (std::fabs(score_to_probability(shared.root_eval) - score_to_probability(score)) > 0.3) continue;

@@ -162,13 +162,13 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
         start_search(STATE_FIXED, false);
         store_state(0);
         check_progress();
-        if (!best_move || hash_move_problem(p, best_move) != 0) {
+        if (!search_result.best_move || hash_move_problem(p, search_result.best_move) != 0) {
             // Mate ends the game for the side to move; stalemate is a draw.
             if (side_to_move_in_check(p)) white_result = p.side == WHITE ? 0.0 : 1.0;
             return;
         }
         int side = p.side;
-        int k = best_score;
+        int k = search_result.score;
         PlyRecord& r = g.plies[g.count++];
         r.score = k;
         r.static_value = shared.root_eval;
@@ -176,12 +176,12 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
 
         get_fen(p, r.fen, 0);
         char san[16];
-        move_text(p, best_move, san);
+        move_text(p, search_result.best_move, san);
         // A pending capture, or a best move that captures or promotes: the
         // score is the exchange's, not the board's, and the position is not
         // written. The comment's depth is 0 on such positions.
-        r.written = quiet_root(r.static_value, r.quiet_value) && !tactical_move(p, best_move);
-        snprintf(r.text, sizeof r.text, "%s {%0.2f/%d}", san, k / 100.0, r.written ? int(depth_reached) : 0);
+        r.written = quiet_root(r.static_value, r.quiet_value) && !tactical_move(p, search_result.best_move);
+        snprintf(r.text, sizeof r.text, "%s {%0.2f/%d}", san, k / 100.0, r.written ? int(search_result.depth) : 0);
 
         double mover = -1;  // the side to move's result once decided
         if (k >= 1500 && previous < -1499) mover = 1;
@@ -192,16 +192,16 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
             return;
         }
         previous = k;
-        Move played = best_move;
+        Move played = search_result.best_move;
         if (random_move_permille > 0) {
             seed = seed * 1664525u + 1013904223u;
             if ((seed >> 8) % 1000u < uint32_t(random_move_permille)) {
-                played = random_other_move(p, best_move, seed);
+                played = random_other_move(p, search_result.best_move, seed);
                 // The search's opinion of the move played no longer holds.
                 previous = 0;
             }
         }
-        if (played != best_move) {
+        if (played != search_result.best_move) {
             move_text(p, played, san);
             snprintf(r.text, sizeof r.text, "%s {random}", san);
         }

@@ -53,10 +53,10 @@ protected:
         clear_hash();
         start_search(STATE_FIXED, false);
         store_state(0);
-        Result r{"", best_score, depth_reached, total_nodes};
-        if (best_move) {
+        Result r{"", search_result.score, search_result.depth, search_result.nodes};
+        if (search_result.best_move) {
             char text[16];
-            move_to_text(game_position(), game_position().side, best_move, text);
+            move_to_text(game_position(), game_position().side, search_result.best_move, text);
             r.move = text;
         }
         return r;

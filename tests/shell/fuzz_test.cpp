@@ -137,12 +137,12 @@ TEST_F(Fuzz, MalformedCommandsKeepTheGameBoardSound) {
         if (state & (STATE_GO_WAITING | STATE_PONDER_WAITING)) {
             start_search(STATE_NORMAL, true);
             searches++;
-            if (best_move) {
+            if (search_result.best_move) {
                 MoveEntry list[MAX_MOVES];
                 gen_all(p, list);
                 bool found = false;
                 for (MoveEntry* e = list; e->move != MOVE_END; e++)
-                    found |= e->move == best_move && is_legal(p, p.side, e->move);
+                    found |= e->move == search_result.best_move && is_legal(p, p.side, e->move);
                 ASSERT_TRUE(found) << line;
             } else {
                 ASSERT_TRUE(no_legal_move(p)) << line;

@@ -110,7 +110,7 @@ TEST_F(PositionCommand, LongGamesStayInsideTheHistory) {
     handle_line("go");
     ASSERT_EQ(load_state(), STATE_GO_WAITING);
     start_search(STATE_NORMAL, true);
-    EXPECT_NE(best_move, 0);
+    EXPECT_NE(search_result.best_move, 0);
 }
 
 TEST_F(PositionCommand, RepetitionsSurviveTheTrimmedHistory) {
