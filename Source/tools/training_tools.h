@@ -40,8 +40,7 @@ int legal_move_list(const Position& p, Move* out);
 // No info lines and no strength limit, for the tools' own searches.
 void quiet_full_strength();
 // A search of the game position to depth plies (the settings' depth when
-// depth is negative) on the calling thread; the results are in search_result.best_move
-// and search_result.score.
+// depth is negative) on the calling thread; the result is in search_result.
 void search_fixed(int depth);
 
 // -mkopenings count file: writes count balanced openings to the file.
