@@ -1,9 +1,11 @@
 #include "notation.h"
 #include <cstdio>
 #include <cstring>
-#include "../shell/settings.h"
+#include <initializer_list>
 #include "attacks.h"
 #include "movegen.h"
+
+NotationStyle notation_style;
 
 static const char* promo_suffix(Move m) {
     if (m & PROMO_N) return "=N";
@@ -27,7 +29,7 @@ void move_to_text(const Position& p, int side, Move m, char* out) {
     }
     int from = move_from(m), to = move_to(m);
     if ((m & FLAG_MASK) && (rank_of(from) == 0 || rank_of(from) == 7)) {
-        if (settings.chess960) {
+        if (notation_style.chess960) {
             int rook = castling_rook(p, side, m);
             if (rook != NO_SQ) to = rook;
         }
@@ -37,7 +39,7 @@ void move_to_text(const Position& p, int side, Move m, char* out) {
     sprintf(out, "%s%s", square_names[from], square_names[to]);
     if (m & FLAG_MASK) {
         const char* s = promo_suffix(m);
-        if (settings.uci_mode) {
+        if (notation_style.protocol) {
             out[4] = char(s[1] - 'A' + 'a');
             out[5] = 0;
         } else {
@@ -110,7 +112,7 @@ void move_texts(const Position& p, Move m, char* f1, char* f2, char* f3, char* f
         int rook = castling_rook(p, side, m);
         strcpy(f2, king_side ? "o-o" : "o-o-o");
         strcpy(f3, king_side ? "O-O" : "O-O-O");
-        int other = settings.chess960 ? to : (rook == NO_SQ ? to : rook);
+        int other = notation_style.chess960 ? to : (rook == NO_SQ ? to : rook);
         sprintf(f4, "%s%s", square_names[from], square_names[other]);
     } else {
         char letter = piece_letters[type];

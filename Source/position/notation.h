@@ -3,6 +3,15 @@
 #pragma once
 #include "position.h"
 
+// How moves are written and read: castling as king-takes-rook (Chess960)
+// and promotions as the protocol writes them (e7e8q) rather than for a
+// person (e7e8=Q). The shell keeps it in step with its options.
+struct NotationStyle {
+    bool chess960 = false;
+    bool protocol = true;
+};
+extern NotationStyle notation_style;
+
 // Coordinate text (e2e4, e7e8q); castling as king-takes-rook when Chess960
 // is on. out needs room for 8 characters.
 void move_to_text(const Position& p, int side, Move m, char* out);

@@ -155,7 +155,10 @@ void set_option(const char* name, const char* value) {
         const char* rating = strchr(value, ' ');
         s.opponent_elo = int16_t(spin("opponent_elo", rating ? rating : "", 0, 4000));
     }
-    if (is("UCI_Chess960")) s.chess960 = uint8_t(check(name, value));
+    if (is("UCI_Chess960")) {
+        s.chess960 = uint8_t(check(name, value));
+        sync_notation_style();
+    }
     if (is("Target_NPS")) strength_from_nps(float(spin(name, value, 20, 10000)));
     if (is("Speed Throttle [%]")) {
         int v = spin(name, value, 1, 100);

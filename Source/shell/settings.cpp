@@ -1,5 +1,6 @@
 #include "settings.h"
 #include <cstring>
+#include "../position/notation.h"
 
 EngineSettings settings;
 EngineSettings saved_settings;
@@ -67,4 +68,10 @@ void set_default_settings() {
     target_nps = 0;
     search_state.store(0, std::memory_order_relaxed);
     stop_search.store(0, std::memory_order_relaxed);
+    sync_notation_style();
+}
+
+void sync_notation_style() {
+    notation_style.chess960 = settings.chess960 != 0;
+    notation_style.protocol = settings.uci_mode != 0;
 }

@@ -71,3 +71,5 @@ extern std::atomic<uint8_t> stop_search;
 extern float target_nps;
 
 void set_default_settings();
+// Brings the move notation in step with the chess960 and protocol settings.
+void sync_notation_style();

@@ -364,6 +364,7 @@ int engine_main(int argc, char** argv) {
     if (prepare_process(argc > 0 ? argv[0] : nullptr)) return 1;
     EngineMode mode = MODE_ENGINE;
     if (int status = read_switches(argc, argv, mode)) return status;
+    sync_notation_style();
     if (mode == MODE_TRAIN || settings.use_nn == 2) {
         printf("Need to compile with 'make train_'\n");
         return 1;

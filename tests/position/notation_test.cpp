@@ -30,10 +30,12 @@ struct ModeGuard {
     ModeGuard(int uci_mode, int chess960) : uci(settings.uci_mode), c960(settings.chess960) {
         settings.uci_mode = uint8_t(uci_mode);
         settings.chess960 = uint8_t(chess960);
+        sync_notation_style();
     }
     ~ModeGuard() {
         settings.uci_mode = uci;
         settings.chess960 = c960;
+        sync_notation_style();
     }
 };
 
@@ -132,6 +134,7 @@ TEST(Notation, PawnCapturesPromotionsAndChecks) {
     move_to_text(p.pos(), WHITE, promo, text);
     EXPECT_STREQ(text, "e7e8=Q");
     settings.uci_mode = 1;
+    sync_notation_style();
     move_to_text(p.pos(), WHITE, promo, text);
     EXPECT_STREQ(text, "e7e8q");
     // Check and mate are both marked with "+".
