@@ -17,6 +17,9 @@
 // after each bestmove with a ponder move the engine gets "go ponder" on
 // that move, then "ponderhit" when the opponent plays it, or "stop" (its
 // bestmove is read and dropped) and a fresh go when it does not.
+// --options1 / --options2 "Name=value;Other name=value" set UCI options of
+// engine 1 or 2 after the match's own (for example
+// "UCI_LimitStrength=true;UCI_Elo=2200").
 // --args1 / --args2 give an engine command-line words (for example
 // "-use_hce" or "-cfg other.cfg"); --openings FILE replaces the built-in
 // lines with the file's, one per line: moves in coordinate notation from
@@ -58,7 +61,7 @@ const OPENINGS = [
 
 function parseArgs(argv) {
   const a = { games: 100, tc: '10+0.1', pgn: 'games.pgn', hash: 64, maxPlies: 600, engine1: '', engine2: '',
-              args1: '', args2: '', openings: '', ponder: '0', chess960: '0' };
+              args1: '', args2: '', options1: '', options2: '', openings: '', ponder: '0', chess960: '0' };
   for (let i = 2; i < argv.length; i++) {
     const k = argv[i].replace(/^--/, '');
     a[k] = argv[++i];
@@ -73,12 +76,13 @@ function parseArgs(argv) {
 }
 
 class Engine {
-  constructor(path, words) {
+  constructor(path, words, options = []) {
     this.path = path;
     this.words = words;
+    this.options = options;
     // Engines told apart by their command-line words too: the same program
     // may play both sides with different settings.
-    this.key = [path, ...words].join(' ');
+    this.key = [path, ...words, ...options.map(([n, v]) => `${n}=${v}`)].join(' ');
     this.name = path.split('/').pop();
     this.lines = [];
     this.waiters = [];
@@ -132,6 +136,7 @@ class Engine {
     this.send('setoption name Threads value 1');
     this.send(`setoption name Ponder value ${ponder ? 'true' : 'false'}`);
     if (chess960) this.send('setoption name UCI_Chess960 value true');
+    for (const [name, value] of this.options) this.send(`setoption name ${name} value ${value}`);
     return this.ready();
   }
   async ready() {
@@ -294,17 +299,19 @@ async function main() {
   }
   const paths = [args.engine1, args.engine2];
   const words = [args.args1, args.args2].map((w) => String(w).split(/\s+/).filter((x) => x));
+  const options = [args.options1, args.options2].map((o) => String(o).split(';').filter((x) => x.includes('='))
+    .map((x) => [x.slice(0, x.indexOf('=')).trim(), x.slice(x.indexOf('=') + 1).trim()]));
   ({ Referee, chess960Fen } = await import('./referee.mjs'));
   // Chess960 without a file: start positions spread over the numbering
   // (389 is prime to 960, so the first 960 are all different).
   const openings = args.openings ? readOpenings(args.openings)
     : args.chess960 ? Array.from({ length: 480 }, (_, i) => chess960Fen((i * 389 + 518) % 960)) : OPENINGS;
-  const keys = paths.map((p, i) => [p, ...words[i]].join(' '));
+  const keys = paths.map((p, i) => [p, ...words[i], ...options[i].map(([n, v]) => `${n}=${v}`)].join(' '));
   const zero = () => ({ [keys[0]]: 0, [keys[1]]: 0 });
   const stats = { time: zero(), illegal: zero(), crash: zero(), nomove: zero(), ponderhits: 0, pondermisses: 0 };
   const score = { win: 0, draw: 0, loss: 0 };
   fs.writeFileSync(args.pgn, '');
-  let e = [new Engine(paths[0], words[0]), new Engine(paths[1], words[1])];
+  let e = [new Engine(paths[0], words[0], options[0]), new Engine(paths[1], words[1], options[1])];
   for (const x of e) if (!(await x.start(args.hash, args.ponder, args.chess960))) { console.error(`${x.path} did not start`); process.exit(1); }
   for (let g = 0; g < args.games; g++) {
     // Each opening twice, colours swapped; engine1 has White in even games.
@@ -323,7 +330,7 @@ async function main() {
     for (let i = 0; i < 2; i++) {
       if (e[i].dead || !(await e[i].ready())) {
         e[i].kill();
-        e[i] = new Engine(paths[i], words[i]);
+        e[i] = new Engine(paths[i], words[i], options[i]);
         if (!(await e[i].start(args.hash, args.ponder, args.chess960))) { console.error(`${paths[i]} did not restart`); process.exit(1); }
       }
     }
