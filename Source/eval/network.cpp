@@ -95,13 +95,13 @@ int changed_rows(const AccumulatorEntry& e, int k, const Position& p, const int1
     int count = 0;
     for (int c = 0; c < 2; c++)
         for (int type = PAWN; type <= KING; type++) {
-            Bitboard gone = e.bb[c * 6 + type - 1] & ~p.bb[make_piece(c, type)];
+            Bitboard gone = e.bb[make_piece(c, type)] & ~p.bb[make_piece(c, type)];
             while (gone) out[count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(gone)));
         }
     subtracts = count;
     for (int c = 0; c < 2; c++)
         for (int type = PAWN; type <= KING; type++) {
-            Bitboard come = p.bb[make_piece(c, type)] & ~e.bb[c * 6 + type - 1];
+            Bitboard come = p.bb[make_piece(c, type)] & ~e.bb[make_piece(c, type)];
             while (come) out[count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(come)));
         }
     return count;
@@ -111,7 +111,7 @@ int changed_rows(const AccumulatorEntry& e, int k, const Position& p, const int1
 int changed_squares(const AccumulatorEntry& e, const Position& p) {
     int count = 0;
     for (int c = 0; c < 2; c++)
-        for (int type = PAWN; type <= KING; type++) count += popcount(e.bb[c * 6 + type - 1] ^ p.bb[make_piece(c, type)]);
+        for (int type = PAWN; type <= KING; type++) count += popcount(e.bb[make_piece(c, type)] ^ p.bb[make_piece(c, type)]);
     return count;
 }
 
@@ -160,8 +160,7 @@ int update_accumulator(NetworkState& s, int k, const Position& p, int ply, int o
         nn::apply_rows(out.values, k == WHITE ? n.white_bias : n.black_bias, rows, 0, count, size);
     }
     s.rows += uint64_t(count);
-    for (int c = 0; c < 2; c++)
-        for (int type = PAWN; type <= KING; type++) out.bb[c * 6 + type - 1] = p.bb[make_piece(c, type)];
+    memcpy(out.bb, p.bb, sizeof out.bb);
     out.orientation = orientation;
     out.offset = offset;
     out.generation = n.generation;

@@ -44,10 +44,10 @@ struct NetworkTrace {
 };
 
 // One perspective's accumulator (before activation) and the board it was
-// made for: per colour the pawn .. king bitboards, the orientation and the
-// input-bucket offset.
+// made for: the position's bitboards (by piece code), the orientation and
+// the input-bucket offset.
 struct AccumulatorEntry {
-    Bitboard bb[12];
+    Bitboard bb[16];
     int orientation, offset;
     uint32_t generation;  // of the network that made it; 0 for none yet
     int16_t* values;

@@ -355,7 +355,6 @@ void handle_line(const char* text) {
     std::string copy(text, strcspn(text, "\r\n"));
     char* line = copy.data();
     if (!line[0]) return;
-    sync_notation_style();
     if (settings.uci_mode == 1 || strcmp(line, "uci") == 0) protocol_command(line);
     else console_command(line);
     // Options, the console's settings and "uci" may change how moves read.
