@@ -26,22 +26,22 @@ TbPosition tb_position(const Position& p, int rule50) {
 }
 
 int probe_tb_wdl(const Position& p, int depth) {
-    if (p.castle) return -1;
+    if (p.castle) return TB_NONE;
     const int men = popcount(occupancy(p));
-    if (men > tb_largest) return -1;
-    if (men >= 6 && depth < settings.tb_probe_depth6) return -1;
-    if (men == 7 && depth < settings.tb_probe_depth7) return -1;
+    if (men > tb_largest) return TB_NONE;
+    if (men >= 6 && depth < settings.tb_probe_depth6) return TB_NONE;
+    if (men == 7 && depth < settings.tb_probe_depth7) return TB_NONE;
     int success;
-    int v = tb_probe_wdl(tb_position(p, 0), success);
-    return success ? v + 2 : -1;
+    int v = tb_probe_wdl(tb_position(p, 0), success);  // -2 (loss) to 2 (win)
+    return success ? v + TB_DRAW : TB_NONE;
 }
 
 int tb_filter_root(Position& p, MoveEntry* list, MoveEntry*& end, bool print) {
     const int r = probe_tb_wdl(p, 80);
-    if (r < 0) return r;
+    if (r == TB_NONE) return r;
     char text[560];
     int len = snprintf(text, sizeof text, "info string TB result is %s with moves: ",
-                       r == 4 ? "WIN" : r == 0 ? "LOSS" : "DRAW");
+                       r == TB_WIN ? "WIN" : r == TB_LOSS ? "LOSS" : "DRAW");
     // Decide every move first, so that a set of tables at odds with itself
     // (every move seeming to spoil the result) leaves the list as it was.
     bool keep[MAX_MOVES];
@@ -50,7 +50,7 @@ int tb_filter_root(Position& p, MoveEntry* list, MoveEntry*& end, bool print) {
         make_move(p, e->move);
         int z = probe_tb_wdl(p, 80);
         unmake_move(p);
-        keep[e - list] = z < 0 || 4 - z >= r;
+        keep[e - list] = z == TB_NONE || TB_WIN - z >= r;
         kept += keep[e - list];
     }
     MoveEntry* out = list;
@@ -80,8 +80,8 @@ int tb_root_move(const Position& p, const MoveEntry* list, const MoveEntry* end,
         const Move flags = pawn ? Move(e->move & FLAG_MASK) : 0;
         if (flags != promo_flags[promo]) continue;
         move = e->move;
-        unsigned wdl = tb_result_wdl(res);
-        score = wdl == 4 ? 9800 : wdl == 0 ? -9800 : 0;
+        const int wdl = int(tb_result_wdl(res));  // a TbResult
+        score = wdl == TB_WIN ? 9800 : wdl == TB_LOSS ? -9800 : 0;
         return 1;
     }
     return 0;

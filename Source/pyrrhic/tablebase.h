@@ -12,13 +12,16 @@ void tb_setup();
 // search probes with 0 and the root ranking with the real clock.
 TbPosition tb_position(const Position& p, int rule50);
 
-// WDL + 2 for the side to move (0 loss, 1 loss saved by the fifty-move
-// rule, 2 draw, 3 win spoilt by it, 4 win), or -1: castling rights left,
-// more men than any table, below the depth limits of 6 and 7 men, or no
-// table result.
+// A WDL result for the side to move: WDL + 2, so that TB_WIN - r is the
+// result for the other side. Blessed: a loss the fifty-move rule saves;
+// cursed: a win it spoils.
+enum TbResult : int { TB_NONE = -1, TB_LOSS = 0, TB_BLESSED_LOSS = 1, TB_DRAW = 2, TB_CURSED_WIN = 3, TB_WIN = 4 };
+
+// The TbResult of p, or TB_NONE: castling rights left, more men than any
+// table, below the depth limits of 6 and 7 men, or no table result.
 int probe_tb_wdl(const Position& p, int depth);
 
-// Root filtering: the root's result r (or -1); every root move that gives
+// Root filtering: the root's result r (or TB_NONE); every root move that gives
 // up r is taken out of [list, end) (the rest keep their order and end moves
 // back). Prints the "TB result" line when print is set.
 int tb_filter_root(Position& p, MoveEntry* list, MoveEntry*& end, bool print);

@@ -76,10 +76,10 @@ MoveEntry* next_move(Position& p) {
     PlyEntry& pe = t.plies[t.game.ply];
     int mode = pe.picker_mode;
     switch (pe.picker_stage) {
-        case 0:
+        case STAGE_TABLE_MOVE:
             pe.current = pe.end = pe.moves;
             if (mode == PICK_ALL && pe.hash_move) {
-                pe.picker_stage = 1;
+                pe.picker_stage = STAGE_MAKE_TACTICAL;
                 MoveEntry* e = pe.moves + MOVES_PER_PLY - 1;  // scratch slot past any real list
                 e->move = pe.hash_move;
                 e->score = 255;
@@ -90,7 +90,7 @@ MoveEntry* next_move(Position& p) {
                 return e;
             }
             [[fallthrough]];
-        case 1: {
+        case STAGE_MAKE_TACTICAL: {
             int target = pe.in_check ? pe.check_sq : NO_SQ;
             MoveEntry* end = gen_captures(p, p.side, pe.moves, target);
             end = gen_promotions(p, p.side, mode == PICK_ALL, end);
@@ -98,10 +98,10 @@ MoveEntry* next_move(Position& p) {
             for (MoveEntry* e = pe.moves; e < end; e++) e->score = int16_t(tactical_score(p, *e, mode == PICK_ALL));
             pe.current = pe.moves;
             pe.end = end;
-            pe.picker_stage = 2;
+            pe.picker_stage = STAGE_GOOD_TACTICAL;
         }
             [[fallthrough]];
-        case 2:
+        case STAGE_GOOD_TACTICAL:
             if (pe.current < pe.end) {
                 MoveEntry* best = best_from(pe.current, pe.end);
                 if (best->score > 100) {
@@ -111,9 +111,9 @@ MoveEntry* next_move(Position& p) {
                     return pe.current++;
                 }
             }
-            pe.picker_stage = 3;
+            pe.picker_stage = STAGE_MAKE_QUIET;
             [[fallthrough]];
-        case 3:
+        case STAGE_MAKE_QUIET:
             if (mode == PICK_ALL) {
                 MoveEntry* start = pe.end;
                 pe.end = gen_quiets(p, p.side, start, pe.in_check ? pe.check_sq : NO_SQ);
@@ -123,9 +123,9 @@ MoveEntry* next_move(Position& p) {
                 pe.end = gen_quiet_checks(p, p.side, start);
                 for (MoveEntry* e = start; e < pe.end; e++) e->score = 100;
             }
-            pe.picker_stage = 4;
+            pe.picker_stage = STAGE_GOOD_QUIET;
             [[fallthrough]];
-        case 4:
+        case STAGE_GOOD_QUIET:
             if (pe.current < pe.end) {
                 MoveEntry* best = best_from(pe.current, pe.end);
                 if (best->score > 3) {
@@ -135,7 +135,7 @@ MoveEntry* next_move(Position& p) {
                     return pe.current++;
                 }
             }
-            pe.picker_stage = 5;
+            pe.picker_stage = STAGE_REST;
             [[fallthrough]];
         default:
             if (pe.current < pe.end) return pe.current++;

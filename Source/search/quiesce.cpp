@@ -19,7 +19,7 @@ inline int weight_of(const Position& p, int side) {
 
 }  // namespace
 
-int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line) {
+int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, NodeType node_type, Move* line) {
     SearchThread& t = *p.thread;
     PlyEntry& pe = t.plies[ply];
     const int e = pe.eval;
@@ -34,7 +34,7 @@ int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, int 
     pe.picker_mode = PICK_TACTICAL_CHECKS;
     if (depth > 0) margin = 500;
     else if (depth < 0) pe.picker_mode = PICK_TACTICAL;
-    pe.picker_stage = 0;
+    pe.picker_stage = STAGE_TABLE_MOVE;
 
     Move child[MAX_PLY + 2];
     while (MoveEntry* m = next_move(p)) {
@@ -56,7 +56,7 @@ int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, int 
 
         pe.move_flags = uint16_t((victim ? 1 : 0) | (check ? 2 : 0));
         make_move(p, m->move);
-        int score = -search(p, them, ply + 1, depth - 1, -beta, -alpha, -node_type, child);
+        int score = -search(p, them, ply + 1, depth - 1, -beta, -alpha, child_node(node_type), child);
         unmake_move(p);
         if (stop_search.load(std::memory_order_relaxed)) return 0;
         pe.moves_searched++;

@@ -26,8 +26,8 @@ inline int max_i(int a, int b) { return a > b ? a : b; }
 // Fail-hard clipping except for mate-range scores, which must travel up
 // unchanged so that mate distances stay exact.
 inline int clip(int r, int alpha, int beta) {
-    if (r >= beta && r <= 7999) return beta;
-    if (r > alpha || r < -7999) return r;
+    if (r >= beta && r < MATE_BOUND) return beta;
+    if (r > alpha || r <= -MATE_BOUND) return r;
     return alpha;
 }
 
@@ -137,7 +137,7 @@ void main_worker_limits(SearchThread& t) {
             check_time();
         }
     }
-    if (t.root_state == 1) return;
+    if (t.root_state == ROOT_FAILING_LOW) return;
     uint64_t n = t.nodes;
     if (int64_t(n) < search_node_check) return;
     if (int64_t(n) >= settings.max_nodes || (strength_node_budget > 0 && int64_t(n) >= strength_node_budget))
@@ -176,13 +176,15 @@ bool not_losing(const Position& p, const MoveEntry& e) {
     return c - h >= -50;
 }
 
-int search(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line) {
+int search(Position& p, int side, int ply, int depth, int alpha, int beta, NodeType node_type, Move* line) {
     SearchThread& t = *p.thread;
     t.nodes++;
     if (t.index == 0) main_worker_limits(t);
     if (stopped()) return 0;
     if (ply > t.seldepth) t.seldepth = uint8_t(ply);
 
+    // Mate-distance bounds: no score here can beat a mate already found
+    // nearer the root, so the window shrinks to what is still possible.
     alpha = max_i(alpha, ply - MATE);
     beta = min_i(beta, MATE - 1 - ply);
     PlyEntry& pe = t.plies[ply];
@@ -193,7 +195,7 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
     pe.threat_extension = 0;
     pe.move_flags = 0;
     pe.moves_searched = 0;
-    pe.tb_result = -1;
+    pe.tb_result = TB_NONE;
     pe.hash_score = int16_t(SCORE_NONE);
     pe.hash_depth = 0;
     pe.hash_move = 0;
@@ -207,6 +209,9 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
     pe.in_check = int16_t(in_check);
     pe.check_sq = uint8_t(in_check ? lsb(checkers) : NO_SQ);
 
+    // Draws by rule. A repetition inside the search counts at once; one
+    // that reaches back into the game needs a second occurrence, so that
+    // a position met once before the root is not scored as a draw yet.
     if (p.fifty > 3) {
         if (p.fifty > 99) {
             if (!(in_check && no_legal_move(p))) return 0;
@@ -223,6 +228,9 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
 
     if (ply > MAX_PLY - 2) return in_check ? 0 : evaluate(t, side, ply, 0);
 
+    // The table: a deep enough entry whose bound decides the window ends a
+    // non-PV node; otherwise its move is searched first and its score
+    // guides the prunings below.
     int eval = SCORE_NONE;
     bool table_fails_low = false;
     HashHit hit;
@@ -231,7 +239,7 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
         bool usable = node_type != NODE_PV && hit.depth >= depth;
         pe.hash_depth = int8_t(hit.depth < -128 ? -128 : hit.depth > 127 ? 127 : hit.depth);
         if (score > alpha && score >= beta) {
-            if (usable && hit.bound != BOUND_UPPER) return score > 7999 ? score : beta;
+            if (usable && hit.bound != BOUND_UPPER) return score >= MATE_BOUND ? score : beta;
         } else if (score > alpha) {
             if (usable && hit.bound == BOUND_EXACT) return clip(score, alpha, beta);
         } else if (hit.bound != BOUND_LOWER) {
@@ -243,20 +251,24 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
         if (hit.eval != SCORE_NONE) eval = hit.eval;
     }
 
+    // Tablebases, probed right after a capture or pawn move (only then can
+    // the material have changed) and below a node that was in the tables.
+    // A result better than the parent's says the parent's move was a
+    // mistake; a win or loss settles any window short of a decisive score.
     const int parent_tb = t.plies[ply - 1].tb_result;
-    if (parent_tb >= 0 || p.fifty == 0) {
-        int r = probe_tb_wdl(p, parent_tb >= 0 ? 256 : depth);
+    if (parent_tb != TB_NONE || p.fifty == 0) {
+        int r = probe_tb_wdl(p, parent_tb != TB_NONE ? 256 : depth);
         pe.tb_result = r;
-        if (r >= 0) {
+        if (r != TB_NONE) {
             t.tb_hits++;
-            if (parent_tb >= 0 && r > 4 - parent_tb) return beta;
-            if (r == 4 && beta < 3000) return beta;
-            if (r == 0 && alpha >= -2999) return alpha;
+            if (parent_tb != TB_NONE && r > TB_WIN - parent_tb) return beta;
+            if (r == TB_WIN && beta < DECISIVE) return beta;
+            if (r == TB_LOSS && alpha > -DECISIVE) return alpha;
             if (eval == SCORE_NONE) {
                 eval = evaluate(t, side, ply, in_check);
-                if (r == 0) eval -= 3500;
-                else if (r == 4) eval += 3500;
-                else if (r == 2) eval /= 4;
+                if (r == TB_LOSS) eval -= TB_WIN_BONUS;
+                else if (r == TB_WIN) eval += TB_WIN_BONUS;
+                else if (r == TB_DRAW) eval /= 4;
             }
         }
     }
@@ -264,6 +276,7 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
     if (eval == SCORE_NONE) eval = evaluate(t, side, ply, in_check);
     pe.eval = int16_t(eval);
 
+    // The horizon: quiescence, or every evasion when in check.
     if (depth < 1) {
         int r = in_check ? search_moves(p, side, ply, 0, alpha, beta, node_type, line)
                          : quiesce(p, side, ply, depth, alpha, beta, node_type, line);
@@ -271,16 +284,25 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
     }
 
     const SearchTables& st = search_tables;
+    // Prunings and extra searches for a node not in check. Near the
+    // fifty-move limit none of them is sound: a quiet line may end in a draw.
     if (!in_check && depth + p.fifty <= 99) {
-        if (depth <= st.fp_depth && depth < 8 && alpha - st.fp_margins[depth] >= eval && alpha <= 2999 &&
+        // Futility: far below alpha near the horizon, only captures and
+        // checks can help, which is what quiescence searches.
+        if (depth <= st.fp_depth && depth < 8 && alpha - st.fp_margins[depth] >= eval && alpha < DECISIVE &&
             node_type != NODE_PV)
             return clip(quiesce(p, side, ply, depth, alpha, beta, node_type, line), alpha, beta);
 
+        // Reverse futility: far above beta with nothing hanging, the node
+        // fails high without a search.
         bool pieces = has_pieces(p, side);
-        if (depth <= st.sep_depth && depth < 8 && eval >= beta + st.sep_margins[depth] && beta >= -2999 &&
+        if (depth <= st.sep_depth && depth < 8 && eval >= beta + st.sep_margins[depth] && beta > -DECISIVE &&
             node_type == NODE_CUT && pieces && !table_fails_low && !faces_threat(p, side, eval, beta))
             return beta;
 
+        // Null move: if passing still fails high, a move will too. Not with
+        // pawns alone (zugzwang), nor twice in a row; deep nodes verify the
+        // cut-off with a reduced search of their own moves.
         bool null_tried = false;
         if (depth >= st.nmp_depth && node_type == NODE_CUT && eval > beta + 14 && pieces && !table_fails_low &&
             t.game.last_move != 0) {
@@ -301,6 +323,9 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
             }
         }
 
+        // Internal deepening: a PV node without a good table entry searches
+        // shallower first for a move to start with. Elsewhere a node
+        // without a table move is searched a ply less.
         if (node_type == NODE_PV && !null_tried) {
             if (depth > 3 && pe.hash_depth < depth - 3) {
                 int v = search_moves(p, side, ply, depth - 3, alpha, beta, NODE_PV, line);
@@ -314,6 +339,10 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
             pe.depth = int16_t(depth);
         }
 
+        // Threat extension: after a forcing move by the opponent that leaves
+        // the static value well below alpha, a half-depth search that still
+        // reaches beta shows tactics the static value misjudges; the node
+        // is searched a ply deeper.
         if (depth > 5 && t.plies[ply - 1].move_flags && eval < alpha - 75) {
             int v = pe.hash_score;
             if (pe.hash_depth < depth / 2) {
@@ -328,7 +357,7 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, int n
     return clip(search_moves(p, side, ply, depth, alpha, beta, node_type, line), alpha, beta);
 }
 
-int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line) {
+int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta, NodeType node_type, Move* line) {
     SearchThread& t = *p.thread;
     PlyEntry& pe = t.plies[ply];
     line[ply] = 0;
@@ -336,7 +365,7 @@ int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta,
     pe.beta = int16_t(beta);
     pe.moves_searched = 0;
     pe.picker_mode = PICK_ALL;
-    pe.picker_stage = 0;
+    pe.picker_stage = STAGE_TABLE_MOVE;
     const int alpha_in = alpha;
     const int in_check = pe.in_check;
     const int extension = in_check && depth > 1 ? 1 : pe.threat_extension;
@@ -367,7 +396,10 @@ int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta,
             return safe == 1;
         };
 
-        if (prune && best >= -9099) {
+        // Late-move pruning near the horizon: after enough quiet moves (a few
+        // more when ordering still rates them), and any quiet or weak
+        // tactical move that loses material, are skipped.
+        if (prune && best > -LOST_BOUND) {
             if (quiet) {
                 int cap = (e->score > 35 || pe.alpha < pe.eval) ? limit + 3 : limit;
                 if (pe.moves_searched >= cap || !is_safe()) continue;
@@ -376,6 +408,8 @@ int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta,
             }
         }
 
+        // Late-move reductions, from the table by depth and move number;
+        // tactical moves are barely reduced, losing moves one more.
         int r = 0;
         if (depth >= st.lmr_depth) {
             int d = min_i(depth, 30);
@@ -390,11 +424,14 @@ int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta,
         make_move(p, m);
         int score;
         bool full = true;
+        // Moves after the first get a null window (reduced) first, and the
+        // full window only when they may raise alpha.
         if (pe.moves_searched > 0 && depth > 1) {
             score = -search(p, side ^ 1, ply + 1, depth - r - 1, -alpha - 1, -alpha, NODE_CUT, child);
             if (score <= alpha || (score >= beta && r == 0)) full = false;
         }
-        if (full) score = -search(p, side ^ 1, ply + 1, depth - 1 + extension, -beta, -alpha, -node_type, child);
+        if (full)
+            score = -search(p, side ^ 1, ply + 1, depth - 1 + extension, -beta, -alpha, child_node(node_type), child);
         unmake_move(p);
         if (stopped()) return 0;
         pe.moves_searched++;

@@ -4,9 +4,31 @@
 #include <atomic>
 #include "thread.h"
 
-constexpr int SCORE_NONE = -10001;
+// The score scale, from the side to move's view. A mate n plies from the
+// root scores MATE - n and being mated n - MATE; the root is ply 1.
 constexpr int MATE = 10000;
-constexpr int NODE_PV = 0, NODE_CUT = 1, NODE_ALL = -1;
+constexpr int SCORE_INFINITE = MATE + 1;     // beyond every score: the open window
+constexpr int SCORE_NONE = -SCORE_INFINITE;  // no score yet
+constexpr int MATED_AT_ROOT = 1 - MATE;      // in check at the root with no move
+// Scores at or beyond MATE_SHOWN are reported as "mate n".
+constexpr int MATE_SHOWN = 9900;
+// Scores at or beyond MATE_BOUND are mate distances: they travel up the tree
+// unclipped so that the distance stays exact.
+constexpr int MATE_BOUND = 8000;
+// A best score at or below -LOST_BOUND is a mate against us: until a move
+// does better, no move may be pruned.
+constexpr int LOST_BOUND = 9100;
+// Scores at or beyond DECISIVE are decided results (tablebase wins, mates);
+// the margin prunings do not work across them.
+constexpr int DECISIVE = 3000;
+// What a tablebase win adds to the static value (a loss subtracts it).
+constexpr int TB_WIN_BONUS = 3500;
+
+// Node kinds: the PV, a node expected to fail high (cut) and one expected
+// to fail low (all). The children of a cut node are all-nodes and the other
+// way round, so negation gives the child's kind.
+enum NodeType : int { NODE_ALL = -1, NODE_PV = 0, NODE_CUT = 1 };
+constexpr NodeType child_node(NodeType t) { return NodeType(-t); }
 
 constexpr int MAX_PV_RESULTS = 256;
 
@@ -21,7 +43,7 @@ struct SharedResult {
     Move depth_move[MAX_PLY + 2];
     Move pv[MAX_PLY + 2];         // indexed by ply: pv[1] best move, pv[2] ponder move
     Relaxed<bool> single_reply;
-    Relaxed<int> root_tb_result;  // -1 none
+    Relaxed<int> root_tb_result;  // TB_NONE when the root is not in the tables
     float iteration_time;
     int iteration_depth;
     uint64_t nodes_per_depth[MAX_PLY + 2];  // under search_lock
@@ -38,9 +60,9 @@ struct SharedResult {
 
 extern SharedResult shared;
 
-int search(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line);
-int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line);
-int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, int node_type, Move* line);
+int search(Position& p, int side, int ply, int depth, int alpha, int beta, NodeType node_type, Move* line);
+int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta, NodeType node_type, Move* line);
+int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, NodeType node_type, Move* line);
 // Whether a move does not lose material by a cheap exchange estimate.
 bool not_losing(const Position& p, const MoveEntry& e);
 // Capture, check, promotion and advanced-pawn flags of a move not yet made.

@@ -12,8 +12,8 @@ void build_search_tables() {
     double c = settings.selectivity < 20 ? 20 : settings.selectivity > 200 ? 200 : settings.selectivity;
     float k = float(1.5 / (0.01 * c + 0.5));
     for (int i = 0; i < 8; i++) {
-        s.fp_margins[i] = int16_t(i > settings.FP_depth ? 9000 : int(i * 100 * k));
-        s.sep_margins[i] = int16_t(i > settings.SEP_depth ? 9000 : int(i * 50 * k));
+        s.fp_margins[i] = int16_t(i > settings.FP_depth ? MARGIN_OFF : int(i * 100 * k));
+        s.sep_margins[i] = int16_t(i > settings.SEP_depth ? MARGIN_OFF : int(i * 50 * k));
     }
     for (int d = 0; d < 32; d++)
         for (int m = 0; m < 32; m++) {

@@ -3,6 +3,10 @@
 #pragma once
 #include <cstdint>
 
+// The margin of a depth where a margin pruning is off: no score difference
+// reaches it.
+constexpr int16_t MARGIN_OFF = 9000;
+
 struct SearchTables {
     int16_t fp_margins[8];   // razoring, by depth
     int16_t sep_margins[8];  // reverse futility, by depth

@@ -30,6 +30,9 @@ constexpr int MAX_THREADS = 512;
 constexpr uint16_t MOVE_CAPTURE = 1, MOVE_CHECK = 2, MOVE_PROMOTION = 4, MOVE_TO_SEVENTH = 8,
                    MOVE_TO_SIXTH = 16;
 
+// Where the root's current move stands against the aspiration window.
+enum RootState : uint8_t { ROOT_IN_WINDOW = 0, ROOT_FAILING_LOW = 1, ROOT_FAILING_HIGH = 2 };
+
 struct PlyEntry {
     int16_t node_type;
     int16_t depth;
@@ -39,7 +42,7 @@ struct PlyEntry {
     int8_t threat_extension;
     uint16_t move_flags;
     int16_t moves_searched;
-    int32_t tb_result;  // -1 none, else WDL + 2
+    int32_t tb_result;  // a TbResult: TB_NONE when not probed or not in the tables
     int16_t hash_score;
     int8_t hash_depth;
     Move hash_move;
@@ -63,7 +66,7 @@ struct SearchThread {
     Relaxed<int16_t> root_score;
     int16_t index;
     Relaxed<uint8_t> iteration_depth;
-    Relaxed<uint8_t> root_state;  // 0 inside the window, 1 failing low, 2 failing high
+    Relaxed<uint8_t> root_state;  // a RootState
     Relaxed<uint8_t> improvement_depth;
     uint8_t seldepth;
     uint32_t seed;

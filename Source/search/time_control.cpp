@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include "../eval/evaluate.h"
 #include "../position/position.h"
+#include "../pyrrhic/tablebase.h"
 #include "../shell/game.h"
 #include "../shell/output.h"
 #include "../shell/settings.h"
@@ -88,8 +89,8 @@ void check_time() {
     int l = std::abs(score) < 336 ? 20 : std::abs(score) / 16;
     int root_state = thread_table[0]->root_state;
     bool unstable = true;
-    if (root_state == 1) f += 0.20f;
-    else if (root_state == 2) f += 0.04f;
+    if (root_state == ROOT_FAILING_LOW) f += 0.20f;
+    else if (root_state == ROOT_FAILING_HIGH) f += 0.04f;
     else if (d >= 4 && shared.depth_score[d - 1] - score >= l && shared.depth_score[d - 2] - score >= l) f += 0.04f;
     else unstable = false;
     if (unstable && d > 4 && shared.change_depth >= d - 2) f += 0.01f;
@@ -97,7 +98,7 @@ void check_time() {
 
     target = R * (f + x) + b - float(s.move_overhead) * 0.001f;
     if (target < 0.005f) target = 0.005f;
-    if (shared.root_tb_result >= 0) target *= 0.5f;
+    if (shared.root_tb_result != TB_NONE) target *= 0.5f;
     target_time.store(target, std::memory_order_relaxed);
     if (el >= target || (shared.single_reply && d > 5)) stop_search.store(1, std::memory_order_relaxed);
 }
@@ -114,7 +115,7 @@ void setup_search() {
     shared.best = 0;
     shared.change_depth = 0;
     shared.single_reply = false;
-    shared.root_tb_result = -1;
+    shared.root_tb_result = TB_NONE;
     shared.iteration_time = 0;
     shared.iteration_depth = 0;
     for (Move& m : shared.pv) m = 0;

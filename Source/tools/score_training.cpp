@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "../position/attacks.h"
+#include "../pyrrhic/tablebase.h"
 #include "../search/hash.h"
 #include "../search/search.h"
 #include "../search/search_control.h"
@@ -76,7 +77,7 @@ void score_train_data() {
         if (shared.root_qscore - shared.root_eval > 50) continue;
         int score = search_result.score;
         int tb = shared.root_tb_result;
-        if (tb >= 0) score = tb == 4 ? 6000 : tb == 0 ? -6000 : 0;
+        if (tb != TB_NONE) score = tb == TB_WIN ? 6000 : tb == TB_LOSS ? -6000 : 0;
         if (std::fabs(score_to_probability(shared.root_eval) - score_to_probability(score)) > 0.3) continue;
         char fen[128];
         get_fen(game_position(), fen, 0);

@@ -60,7 +60,7 @@ TEST_F(FiveMan, RankingPlaysWinsOutToMate) {
 TEST_F(FiveMan, EngineMatesWithQueenAndRookAgainstRook) {
     const char* fen = "7r/8/8/3k4/8/8/8/KQR5 w - - 0 1";
     TestBoard b(fen);
-    ASSERT_EQ(probe_tb_wdl(b.pos(), 80), 4);
+    ASSERT_EQ(probe_tb_wdl(b.pos(), 80), TB_WIN);
     EngineProcess e;
     ASSERT_TRUE(e.skip_startup());
     e.send("setoption name SyzygyPath value " + both_dirs());

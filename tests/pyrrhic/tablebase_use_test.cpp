@@ -24,18 +24,18 @@ protected:
 
 TEST_F(TablebaseUse, ProbeRefusals) {
     TestBoard b("4k3/8/8/8/8/8/8/R3K3 b - - 0 1");
-    EXPECT_EQ(probe_tb_wdl(b.pos(), 0), 0);  // black loses
+    EXPECT_EQ(probe_tb_wdl(b.pos(), 0), TB_LOSS);  // black loses
     ASSERT_TRUE(b.set("4k3/8/8/8/8/8/8/R3K3 w - - 0 1"));
-    EXPECT_EQ(probe_tb_wdl(b.pos(), 0), 4);
+    EXPECT_EQ(probe_tb_wdl(b.pos(), 0), TB_WIN);
     ASSERT_TRUE(b.set("4k3/8/8/8/8/8/8/R3K3 w Q - 0 1"));
-    EXPECT_EQ(probe_tb_wdl(b.pos(), 80), -1);  // a castling right is left
+    EXPECT_EQ(probe_tb_wdl(b.pos(), 80), TB_NONE);  // a castling right is left
     ASSERT_TRUE(b.set("4k3/8/8/8/8/8/8/RQ2KN2 w - - 0 1"));
-    EXPECT_EQ(probe_tb_wdl(b.pos(), 80), -1);  // five men, tables of four
+    EXPECT_EQ(probe_tb_wdl(b.pos(), 80), TB_NONE);  // five men, tables of four
     ASSERT_TRUE(b.set("4k3/8/8/8/8/8/8/4K3 w - - 0 1"));
-    EXPECT_EQ(probe_tb_wdl(b.pos(), 0), 2);
+    EXPECT_EQ(probe_tb_wdl(b.pos(), 0), TB_DRAW);
     // The search probes with a clock of 0: a long KBNvK win stays a win.
     ASSERT_TRUE(b.set("8/8/8/8/8/8/8/KBN4k w - - 99 80"));
-    EXPECT_EQ(probe_tb_wdl(b.pos(), 1), 4);
+    EXPECT_EQ(probe_tb_wdl(b.pos(), 1), TB_WIN);
 }
 
 TEST_F(TablebaseUse, RootLineListsOnlyMovesThatKeepTheResult) {
