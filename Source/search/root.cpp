@@ -182,7 +182,7 @@ MoveEntry* root_moves(SearchThread& t) {
     LegalityInfo li = legality_info(p);
     MoveEntry* keep = list;
     for (MoveEntry* e = list; e < end; e++)
-        if (is_legal_fast(p, li, *e) && root_move_allowed(go_restrictions, e->move)) *keep++ = *e;
+        if (is_legal_fast(p, li, *e) && root_move_allowed(search_limits, e->move)) *keep++ = *e;
     end = keep;
     end->move = MOVE_END;
     if (end == list) return end;
@@ -384,7 +384,7 @@ void root_search(int index) {
     t.plies[0].eval = int16_t(-eval);
     t.root_score = int16_t(eval);
 
-    const int max_depth = settings.max_depth > MAX_PLY - 1 ? MAX_PLY - 1 : settings.max_depth;
+    const int max_depth = search_limits.max_depth > MAX_PLY - 1 ? MAX_PLY - 1 : search_limits.max_depth;
     Move qline[MAX_PLY + 2] = {};
     int qscore = eval;
     if (main && !in_check) {

@@ -140,9 +140,10 @@ void main_worker_limits(SearchThread& t) {
     if (t.root_state == ROOT_FAILING_LOW) return;
     uint64_t n = t.nodes;
     if (int64_t(n) < search_node_check) return;
-    if (int64_t(n) >= settings.max_nodes || (strength_node_budget > 0 && int64_t(n) >= strength_node_budget))
+    const SearchLimits& l = search_limits;
+    if (int64_t(n) >= l.max_nodes || (strength_node_budget > 0 && int64_t(n) >= strength_node_budget))
         stop_search.store(1, std::memory_order_relaxed);
-    if (t.iteration_depth >= settings.stop_depth) stop_search.store(1, std::memory_order_relaxed);
+    if (t.iteration_depth >= l.stop_depth) stop_search.store(1, std::memory_order_relaxed);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@
 #include "time_control.h"
 
 SearchResult search_result;
-GoRestrictions go_restrictions;
+SearchLimits search_limits;
 
-bool root_move_allowed(const GoRestrictions& r, Move m) {
+bool root_move_allowed(const SearchLimits& r, Move m) {
     if (r.root_move_count == 0) return true;
     for (int i = 0; i < r.root_move_count; i++)
         if (r.root_moves[i] == m) return true;
@@ -95,7 +95,8 @@ void collect_result() {
 
 }  // namespace
 
-void start_search(uint16_t state, bool threaded) {
+void start_search(uint16_t state, bool threaded, const SearchLimits& limits) {
+    search_limits = limits;
     store_state(state);
     setup_search();
     int threads = settings.threads < 1 ? 1 : settings.threads > MAX_THREADS ? MAX_THREADS : settings.threads;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include "../position/types.h"
 #include "../shell/settings.h"
+#include "search_limits.h"
 
 // The result of the last search (or book move), as the protocol and the
 // tools read it once the search is over.
@@ -18,21 +19,14 @@ struct SearchResult {
 };
 extern SearchResult search_result;
 
-// What a go asks beyond its clock and depth: a mate to find (in moves, 0
-// for none) and the root moves the search may consider (none listed: all).
-struct GoRestrictions {
-    int mate_moves = 0;
-    int root_move_count = 0;
-    Move root_moves[MAX_MOVES];
-};
-// Set by the protocol for each go, read by every worker at the root.
-extern GoRestrictions go_restrictions;
-// Whether the restrictions let the root search m.
-bool root_move_allowed(const GoRestrictions& r, Move m);
+// The limits of the search in progress: start_search's copy of its
+// caller's, read by the workers and the time check.
+extern SearchLimits search_limits;
 
-// Runs a search of the game position with state as the new search-state
-// word and returns once the result is ready (flag STATE_RESULT_READY set).
-void start_search(uint16_t state, bool threaded);
+// Runs a search of the game position under limits, with state as the new
+// search-state word, and returns once the result is ready (flag
+// STATE_RESULT_READY set).
+void start_search(uint16_t state, bool threaded, const SearchLimits& limits);
 // Makes worker block index on first use (-1 when memory cannot be had)
 // and copies the game's root position and records into it; 0 on success.
 int prepare_thread(int index);

@@ -51,28 +51,22 @@ static bool helpers_disagree(int score, int margin) {
 
 void check_time() {
     const EngineSettings& s = settings;
+    const SearchLimits& L = search_limits;
     float el = read_clock(false);
-    int side = game_position().side;
-    float T = s.time_left[side], I = s.increment;
+    // A move of fixed time has that time on its clock.
+    float T = L.moves_per_control == CLOCK_PER_MOVE ? L.base_time : L.time_left, I = L.increment;
     float b = I > 0 ? I * T / (2 * I + T) : 0.0f;
     uint16_t state = load_state();
     bool timed = (state & (STATE_NORMAL | STATE_FIXED)) != 0;
     int d = shared.main_depth;
 
-    if (s.moves_per_control == 1) {
+    if (L.moves_per_control == CLOCK_PER_MOVE) {
         moves_left = 1;
-        target_time.store(s.base_time, std::memory_order_relaxed);
-        if (timed && d > 1 && el >= s.base_time + b) stop_search.store(1, std::memory_order_relaxed);
+        target_time.store(L.base_time, std::memory_order_relaxed);
+        if (timed && d > 1 && el >= L.base_time + b) stop_search.store(1, std::memory_order_relaxed);
         return;
     }
-    if (s.moves_per_control == 0) {
-        moves_left = 28;
-    } else if (!s.uci_mode) {
-        int c = s.moves_per_control, n = game_ply();
-        moves_left = c * (n / (2 * c) + 1) - n / 2;
-    } else {
-        moves_left = s.moves_to_go;
-    }
+    moves_left = L.moves_per_control == CLOCK_SUDDEN_DEATH ? 28 : L.moves_to_go;
     // A move count of 0 would spend the whole clock on one move.
     if (moves_left < 1) moves_left = 1;
 
@@ -104,7 +98,7 @@ void check_time() {
 }
 
 void setup_search() {
-    EngineSettings& s = settings;
+    const EngineSettings& s = settings;
     read_clock(true);
     build_search_tables();
 
@@ -134,7 +128,6 @@ void setup_search() {
     root_side = g.pos.side;
     game_plies = g.game.depth;
 
-    if (s.moves_per_control == 1) s.time_left[g.pos.side] = s.base_time;
     for (int i = 0; i < MAX_THREADS; i++) {
         SearchThread* t = thread_table[i];
         if (!t) continue;
@@ -151,14 +144,16 @@ void setup_search() {
     // expected to take; depth, node and infinite searches have none.
     const float expected = target_time.load(std::memory_order_relaxed);
     set_strength(expected < 1e6f ? expected : 0.0f);
-    search_node_check = std::min(s.node_check, s.max_nodes);
+    search_node_check = std::min(search_limits.node_check, search_limits.max_nodes);
     if (strength_node_budget > 0) search_node_check = std::min(search_node_check, strength_node_budget);
 
     if (s.noise < SILENT_NOISE && (!s.uci_mode || s.log)) {
         char fen[128];
         get_fen(g.pos, fen, 1);
         engine_printf("info string fen %s", fen);
-        engine_printf("info string clock= %0.2f, target_time= %0.3f", double(s.time_left[g.pos.side]),
+        const SearchLimits& L = search_limits;
+        const float clock = L.moves_per_control == CLOCK_PER_MOVE ? L.base_time : L.time_left;
+        engine_printf("info string clock= %0.2f, target_time= %0.3f", double(clock),
                       double(target_time.load(std::memory_order_relaxed)));
     }
 }

@@ -65,11 +65,10 @@ static void evaluation_report() {
         int moved_white = g.pos.side == BLACK;
         engine_printf("last move was %d%s %s", (game_ply() + 1) / 2, moved_white ? "." : "...", text);
     }
-    int16_t depth = settings.max_depth;
-    settings.max_depth = 0;
-    start_search(STATE_FIXED, false);
+    SearchLimits limits = game_level_limits();
+    limits.max_depth = 0;
+    start_search(STATE_FIXED, false, limits);
     store_state(0);
-    settings.max_depth = depth;
     console_qscore = search_result.score;
     SearchThread& t = *thread_table[0];
     copy_root(t, *game_block);

@@ -2,12 +2,16 @@
 // console commands change. Every search copies its root from it.
 #pragma once
 #include "../search/thread.h"
+#include "settings.h"
 
 extern SearchThread* game_block;
 
 inline Position& game_position() { return game_block->pos; }
 // Number of moves made since the game position was set up.
 inline int game_ply() { return game_block->game.depth; }
+
+// The settings' level for the game position's side to move.
+inline SearchLimits game_level_limits() { return level_limits(settings, game_position().side, game_ply()); }
 
 // Plays a legal move on the game position, first dropping history records
 // that can no longer matter when the stack is close to full.

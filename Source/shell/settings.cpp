@@ -9,6 +9,25 @@ std::atomic<uint16_t> search_state{0};
 std::atomic<uint8_t> stop_search{0};
 float target_nps = 0;
 
+SearchLimits level_limits(const EngineSettings& s, int side, int game_ply) {
+    SearchLimits l;
+    l.moves_per_control = s.moves_per_control;
+    if (s.moves_per_control > 1) {
+        // The protocol says how many moves are left in the period; the
+        // console counts them from the game's plies.
+        const int c = s.moves_per_control, n = game_ply;
+        l.moves_to_go = s.uci_mode ? s.moves_to_go : int16_t(c * (n / (2 * c) + 1) - n / 2);
+    }
+    l.base_time = s.base_time;
+    l.time_left = s.time_left[side];
+    l.increment = s.increment;
+    l.max_nodes = s.max_nodes;
+    l.node_check = s.node_check;
+    l.max_depth = s.max_depth;
+    l.stop_depth = s.stop_depth;
+    return l;
+}
+
 void set_default_settings() {
     EngineSettings& s = settings;
     memset(&s, 0, sizeof s);
@@ -19,8 +38,8 @@ void set_default_settings() {
     s.train_positions = 400000000;
     s.train_weight = 0.0f;
     s.uci_mode = 1;
-    s.node_check = 1000000000000000LL;
-    s.max_nodes = 1000000000000000LL;
+    s.node_check = NO_NODE_LIMIT;
+    s.max_nodes = NO_NODE_LIMIT;
     s.stop_depth = 80;
     s.max_depth = 80;
     s.moves_per_control = 1;

@@ -2,6 +2,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include "../search/search_limits.h"
 
 struct EngineSettings {
     uint8_t quit_requested;
@@ -71,5 +72,9 @@ extern std::atomic<uint8_t> stop_search;
 extern float target_nps;
 
 void set_default_settings();
+// The limits of a search under the settings' level (the console's clock,
+// the command line's -t, -d, -n, -md and -mn, the tools' depths), for the
+// side to move after game_ply plies of the game.
+SearchLimits level_limits(const EngineSettings& s, int side, int game_ply);
 // Brings the move notation in step with the chess960 and protocol settings.
 void sync_notation_style();

@@ -21,7 +21,6 @@
 const char* const engine_name = "Vorn 7.14";
 const char* const engine_author = "Rell Ostrand";
 
-constexpr int64_t NO_NODE_LIMIT = 1000000000000000LL;
 constexpr int WORD_SIZE = 255;
 constexpr int WORD_CHARS = 127;
 
@@ -40,6 +39,11 @@ static LineReader stdin_reader = {0, 0, false, false, {}};
 static std::string deferred_line;
 // The go in progress was "go infinite": its result waits for stop.
 static bool infinite_go = false;
+// The limits of the last go: its clock as the session's clock stands after
+// it, and its restrictions.
+static SearchLimits go_limits;
+
+const SearchLimits& last_go_limits() { return go_limits; }
 
 void read_command() {
     // One buffer for the process's only input line, not 2 MiB of stack.
@@ -145,7 +149,7 @@ static void go_command(const char* rest) {
     // or depth of its own it has no time limit, and its depth is capped a
     // few plies past the mate's length so that a position without such a
     // mate still gets its answer.
-    GoRestrictions& r = go_restrictions;
+    SearchLimits& r = go_limits;
     r.mate_moves = 0;
     if (find("mate")) {
         long long n = strtoll(word, nullptr, 10);
@@ -170,6 +174,12 @@ static void go_command(const char* rest) {
             if (m && !listed && r.root_move_count < MAX_MOVES) r.root_moves[r.root_move_count++] = m;
         }
     }
+    // The clock and the depth and node limits as the session now has them.
+    const SearchLimits restrictions = r;
+    r = game_level_limits();
+    r.mate_moves = restrictions.mate_moves;
+    r.root_move_count = restrictions.root_move_count;
+    for (int i = 0; i < r.root_move_count; i++) r.root_moves[i] = restrictions.root_moves[i];
     if (find("ponder")) {
         store_state(STATE_PONDER_WAITING);
         return;
@@ -373,12 +383,12 @@ static MoveText move_text(const Position& p, Move m) {
 // A move from the first book while the game is short enough for it, else
 // from the second; 0 without one, or when the move would run into a draw
 // by the fifty-move rule or repetition.
-static Move try_books(Position& p) {
+static Move try_books(Position& p, const SearchLimits& limits) {
     const EngineSettings& s = settings;
     int ply = game_ply();
     if (!s.own_book || ply > 79) return 0;
     // A go that restricts the root or asks for a mate wants a search.
-    if (go_restrictions.root_move_count || go_restrictions.mate_moves) return 0;
+    if (limits.root_move_count || limits.mate_moves) return 0;
     Move m = 0;
     if (ply < s.book_depth) m = book_probe(p, s.book_file);
     if (!m && ply < s.book2_depth) m = book_probe(p, s.book2_file);
@@ -418,8 +428,10 @@ static void start_go(uint16_t state) {
     search_result.depth = 0;
     search_result.score = 0;
     uint16_t mode = state == STATE_GO_WAITING ? STATE_NORMAL : STATE_PONDER;
+    // The protocol's go brought its limits; the console plays to its level.
+    const SearchLimits limits = settings.uci_mode ? go_limits : game_level_limits();
     if (mode == STATE_NORMAL) {
-        Move m = try_books(p);
+        Move m = try_books(p, limits);
         if (m) {
             engine_printf("%s book move is %s", settings.uci_mode ? "info string" : "", move_text(p, m).text);
             search_result.score = 0;
@@ -433,7 +445,7 @@ static void start_go(uint16_t state) {
             return;
         }
     }
-    start_search(mode, true);
+    start_search(mode, true, limits);
     // A pondering search that ended on its own keeps its result until the
     // front end says whether its guess was right.
     hold_result(true);

@@ -1,6 +1,7 @@
 // The command reader and the driver loop of the interactive engine.
 #pragma once
 #include <cstdint>
+#include "../search/search_limits.h"
 
 // Polls standard input; acts on one whole line when one is waiting. End of
 // input counts as quit.
@@ -13,6 +14,8 @@ extern uint8_t end_of_input_quits;
 int read_input_line(char* out, int size);
 // Acts on one input line, as read_command does with a line it has read.
 void handle_line(const char* line);
+// The limits the last go command asked for (with the session's clock).
+const SearchLimits& last_go_limits();
 // Runs searches for go commands and prints their results until quit.
 void driver_loop();
 

@@ -47,7 +47,7 @@ void run_benchmark(bool threaded) {
         set_game_position(bench_positions[i]);
         clear_game_record();
         clear_hash();
-        start_search(STATE_FIXED, threaded);
+        start_search(STATE_FIXED, threaded, game_level_limits());
         store_state(0);
         node_sum += double(search_result.nodes);
         time_sum += search_result.elapsed;

@@ -137,7 +137,7 @@ void analyse_epd(const char* out_name, bool second_form) {
         }
         if (hash_use) clear_hash();
 
-        start_search(STATE_FIXED, true);
+        start_search(STATE_FIXED, true, game_level_limits());
         store_state(0);
         t.nodes += double(search_result.nodes);
         t.time += search_result.elapsed;

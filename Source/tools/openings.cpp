@@ -31,8 +31,6 @@ void make_openings() {
     EngineSettings& s = settings;
     quiet_full_strength();
     end_of_input_quits = 0;
-    int16_t depth = s.max_depth;
-    s.max_depth = CHECK_DEPTH;
     uint32_t seed = uint32_t(time(nullptr));
     int kept = 0, tried = 0;
     while (kept < openings_wanted && tried < 100 * openings_wanted) {
@@ -57,7 +55,9 @@ void make_openings() {
         }
         if (ended || is_draw(game_position(), 0, 0)) continue;
         clear_hash();
-        start_search(STATE_FIXED, false);
+        SearchLimits limits = game_level_limits();
+        limits.max_depth = CHECK_DEPTH;
+        start_search(STATE_FIXED, false, limits);
         store_state(0);
         if (!search_result.best_move || search_result.score > BALANCED || search_result.score < -BALANCED) continue;
         char fen[128];
@@ -65,7 +65,6 @@ void make_openings() {
         fprintf(out, "%s\n", fen);
         kept++;
     }
-    s.max_depth = depth;
     fclose(out);
     printf("wrote %d openings to %s\n", kept, openings_output);
     end_of_input_quits = 1;

@@ -36,8 +36,6 @@ void quiet_train_data() {
     // earlier records do not change the verdict on later ones.
     quiet_full_strength();
     hash_use = 0;
-    const int16_t saved_depth = s.max_depth;
-    s.max_depth = 1;
     int64_t written = 0;
     for (int64_t i = 0; i < training_count && !s.quit_requested; i++) {
         const TrainingRecord& r = training_records[i];
@@ -47,13 +45,14 @@ void quiet_train_data() {
         clear_game_record();
         const Position& p = game_position();
         if (side_to_move_in_check(p)) continue;
-        start_search(STATE_FIXED, false);
+        SearchLimits limits = game_level_limits();
+        limits.max_depth = 1;
+        start_search(STATE_FIXED, false, limits);
         store_state(0);
         if (!quiet_root(shared.root_eval, shared.root_qscore)) continue;
         fwrite(&r, sizeof r, 1, out);
         written++;
     }
-    s.max_depth = saved_depth;
     fclose(out);
     printf("wrote %lld of %lld positions to quiet.bin\n", (long long)written, (long long)training_count);
     release_training_file();

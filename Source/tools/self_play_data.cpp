@@ -159,7 +159,7 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
     for (int ply = 0;; ply++) {
         Position& p = game_position();
         if (is_draw(p, 0, 0) || !has_material(p) || settings.quit_requested) return;
-        start_search(STATE_FIXED, false);
+        start_search(STATE_FIXED, false, game_level_limits());
         store_state(0);
         check_progress();
         if (!search_result.best_move || hash_move_problem(p, search_result.best_move) != 0) {

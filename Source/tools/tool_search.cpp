@@ -4,6 +4,7 @@
 #include "../position/position.h"
 #include "../search/search_control.h"
 #include "../search/strength.h"
+#include "../shell/game.h"
 #include "../shell/settings.h"
 #include "training_tools.h"
 
@@ -25,9 +26,8 @@ void quiet_full_strength() {
 }
 
 void search_fixed(int depth) {
-    const int16_t saved = settings.max_depth;
-    if (depth >= 0) settings.max_depth = int16_t(depth);
-    start_search(STATE_FIXED, false);
+    SearchLimits limits = game_level_limits();
+    if (depth >= 0) limits.max_depth = int16_t(depth);
+    start_search(STATE_FIXED, false, limits);
     store_state(0);
-    settings.max_depth = saved;
 }

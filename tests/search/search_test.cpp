@@ -51,7 +51,7 @@ protected:
             play_game_move(m);
         }
         clear_hash();
-        start_search(STATE_FIXED, false);
+        start_search(STATE_FIXED, false, game_level_limits());
         store_state(0);
         Result r{"", search_result.score, search_result.depth, search_result.nodes};
         if (search_result.best_move) {

@@ -135,7 +135,7 @@ TEST_F(Fuzz, MalformedCommandsKeepTheGameBoardSound) {
         ASSERT_LT(game_ply(), MAX_HISTORY - MAX_PLY) << line;
         uint16_t state = load_state();
         if (state & (STATE_GO_WAITING | STATE_PONDER_WAITING)) {
-            start_search(STATE_NORMAL, true);
+            start_search(STATE_NORMAL, true, last_go_limits());
             searches++;
             if (search_result.best_move) {
                 MoveEntry list[MAX_MOVES];

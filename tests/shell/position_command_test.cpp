@@ -2,6 +2,7 @@
 // engine's state, called through the command reader in this process.
 #include "engine_state.h"
 #include "../support/test_position.h"
+#include "position/notation.h"
 
 using PositionCommand = EngineState;
 using GoCommand = EngineState;
@@ -109,7 +110,7 @@ TEST_F(PositionCommand, LongGamesStayInsideTheHistory) {
     EXPECT_EQ(position_problem(game_position()), "");
     handle_line("go");
     ASSERT_EQ(load_state(), STATE_GO_WAITING);
-    start_search(STATE_NORMAL, true);
+    start_search(STATE_NORMAL, true, last_go_limits());
     EXPECT_NE(search_result.best_move, 0);
 }
 
@@ -136,29 +137,99 @@ TEST_F(PositionCommand, RepetitionsSurviveTheTrimmedHistory) {
 
 TEST_F(GoCommand, ReadsTheClockInSecondsAndTheIncrementOfTheMover) {
     handle_line("go wtime 3000 btime 4000 winc 100 binc 200 movestogo 20");
-    EXPECT_FLOAT_EQ(settings.time_left[WHITE], 3.0f);
-    EXPECT_FLOAT_EQ(settings.time_left[BLACK], 4.0f);
-    EXPECT_FLOAT_EQ(settings.increment, 0.1f);
-    EXPECT_EQ(settings.moves_per_control, 40);
-    EXPECT_EQ(settings.moves_to_go, 20);
-    EXPECT_EQ(settings.max_depth, 80);
+    const SearchLimits& l = last_go_limits();
+    EXPECT_FLOAT_EQ(l.time_left, 3.0f);
+    EXPECT_FLOAT_EQ(l.increment, 0.1f);
+    EXPECT_EQ(l.moves_per_control, 40);
+    EXPECT_EQ(l.moves_to_go, 20);
+    EXPECT_EQ(l.max_depth, 80);
+    EXPECT_EQ(l.max_nodes, NO_NODE_LIMIT);
     EXPECT_EQ(load_state(), STATE_GO_WAITING);
     store_state(0);
     handle_line("position startpos moves e2e4");
     handle_line("go wtime -50 btime 700 winc 100 binc 200");
+    // Black to move: black's clock and increment; a negative clock is 0.
+    EXPECT_FLOAT_EQ(l.time_left, 0.7f);
+    EXPECT_FLOAT_EQ(l.increment, 0.2f);
+    EXPECT_EQ(l.moves_per_control, CLOCK_SUDDEN_DEATH);
     EXPECT_FLOAT_EQ(settings.time_left[WHITE], 0.0f);
-    EXPECT_FLOAT_EQ(settings.increment, 0.2f);
-    EXPECT_EQ(settings.moves_per_control, 0);
 }
 
 TEST_F(GoCommand, DepthIsCappedAndPonderWaitsApart) {
     handle_line("go depth 200");
-    EXPECT_EQ(settings.max_depth, 80);
+    EXPECT_EQ(last_go_limits().max_depth, 80);
+    EXPECT_EQ(last_go_limits().moves_per_control, CLOCK_PER_MOVE);
+    EXPECT_GE(last_go_limits().base_time, 1e6f);
     EXPECT_EQ(load_state(), STATE_GO_WAITING);
     store_state(0);
     handle_line("go ponder wtime 1000");
     EXPECT_EQ(load_state(), STATE_PONDER_WAITING);
-    EXPECT_FLOAT_EQ(settings.time_left[WHITE], 1.0f);
+    EXPECT_FLOAT_EQ(last_go_limits().time_left, 1.0f);
+    // The depth of the earlier go does not carry over.
+    EXPECT_EQ(last_go_limits().max_depth, 80);
+}
+
+TEST_F(GoCommand, FixedLimitsMateAndSearchmovesReachTheSearchLimits) {
+    handle_line("go movetime 250");
+    const SearchLimits& l = last_go_limits();
+    EXPECT_EQ(l.moves_per_control, CLOCK_PER_MOVE);
+    EXPECT_FLOAT_EQ(l.base_time, 0.25f);
+    store_state(0);
+    handle_line("go nodes 5000");
+    EXPECT_EQ(l.max_nodes, 5000);
+    EXPECT_EQ(l.moves_per_control, CLOCK_PER_MOVE);
+    store_state(0);
+    // A mate in 3 without a clock: no time limit, depth a few plies past it.
+    handle_line("go mate 3");
+    EXPECT_EQ(l.mate_moves, 3);
+    EXPECT_EQ(l.max_depth, 12);
+    EXPECT_EQ(l.max_nodes, NO_NODE_LIMIT);
+    EXPECT_GE(l.base_time, 1e6f);
+    store_state(0);
+    // Words that name no legal move are passed over; repeats count once.
+    handle_line("go depth 5 searchmoves e2e4 d2d4 e2e4 e7e5 zz");
+    EXPECT_EQ(l.mate_moves, 0);
+    EXPECT_EQ(l.max_depth, 5);
+    ASSERT_EQ(l.root_move_count, 2);
+    Move e4 = 0, d4 = 0, a3 = 0;
+    char e4_text[] = "e2e4", d4_text[] = "d2d4", a3_text[] = "a2a3";
+    ASSERT_TRUE(parse_move(game_position(), e4_text, e4));
+    ASSERT_TRUE(parse_move(game_position(), d4_text, d4));
+    ASSERT_TRUE(parse_move(game_position(), a3_text, a3));
+    EXPECT_TRUE(root_move_allowed(l, e4));
+    EXPECT_TRUE(root_move_allowed(l, d4));
+    EXPECT_FALSE(root_move_allowed(l, a3));
+    store_state(0);
+    handle_line("go wtime 1000 btime 1000");
+    EXPECT_EQ(l.root_move_count, 0);
+    EXPECT_TRUE(root_move_allowed(l, a3));
+}
+
+TEST_F(GoCommand, TheConsoleLevelCountsTheMovesLeftInItsPeriod) {
+    EngineSettings s = settings;
+    s.uci_mode = 0;
+    s.moves_per_control = 40;
+    s.base_time = 300.0f;
+    s.time_left[WHITE] = 120.0f;
+    s.time_left[BLACK] = 90.0f;
+    s.increment = 2.0f;
+    // Forty moves a side in each period: 80 plies.
+    EXPECT_EQ(level_limits(s, WHITE, 0).moves_to_go, 40);
+    EXPECT_EQ(level_limits(s, BLACK, 1).moves_to_go, 40);
+    EXPECT_EQ(level_limits(s, WHITE, 10).moves_to_go, 35);
+    EXPECT_EQ(level_limits(s, BLACK, 79).moves_to_go, 1);
+    EXPECT_EQ(level_limits(s, WHITE, 80).moves_to_go, 40);
+    const SearchLimits black = level_limits(s, BLACK, 11);
+    EXPECT_FLOAT_EQ(black.time_left, 90.0f);
+    EXPECT_FLOAT_EQ(black.increment, 2.0f);
+    EXPECT_EQ(black.moves_per_control, 40);
+    // The protocol's movestogo is taken as it is.
+    s.uci_mode = 1;
+    s.moves_to_go = 7;
+    EXPECT_EQ(level_limits(s, WHITE, 10).moves_to_go, 7);
+    // Sudden death and a fixed time a move count no moves.
+    s.moves_per_control = CLOCK_SUDDEN_DEATH;
+    EXPECT_EQ(level_limits(s, WHITE, 10).moves_to_go, 0);
 }
 
 TEST_F(ProtocolState, PonderhitAndStopChangeTheRunningSearch) {
