@@ -354,10 +354,10 @@ void publish_pv_set(SearchThread& t, int multipv, const int* pv_scores) {
         // With one line the per-PV record is not kept; the thread's line is the same.
         Move first = multipv > 1 ? pv_lines[k][1] : Move(t.best_move);
         if (!first) break;
-        shared.pv_first[n] = first;
-        shared.pv_score[n++] = multipv > 1 ? pv_scores[k] : int(t.root_score);
+        search_result.pv_first[n] = first;
+        search_result.pv_score[n++] = multipv > 1 ? pv_scores[k] : int(t.root_score);
     }
-    shared.pv_count = n;
+    search_result.pv_count = n;
 }
 
 }  // namespace
@@ -392,9 +392,9 @@ void root_search(int index) {
         qscore = quiesce(p, side, 1, 0, -SCORE_INFINITE, SCORE_INFINITE, NODE_PV, qline);
     }
     if (main) {
-        shared.root_eval = eval;
-        shared.root_qscore = qscore;
-        shared.pv_count = 0;
+        search_result.root_eval = eval;
+        search_result.root_qscore = qscore;
+        search_result.pv_count = 0;
     }
 
     MoveEntry* list = root.moves;

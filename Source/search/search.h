@@ -1,5 +1,5 @@
 // The tree search: node routine, move loop, quiescence and the root, with
-// the result the main worker shares with the input thread.
+// what the main worker shares with the time check while it searches.
 #pragma once
 #include <atomic>
 #include "thread.h"
@@ -30,8 +30,6 @@ constexpr int TB_WIN_BONUS = 3500;
 enum NodeType : int { NODE_ALL = -1, NODE_PV = 0, NODE_CUT = 1 };
 constexpr NodeType child_node(NodeType t) { return NodeType(-t); }
 
-constexpr int MAX_PV_RESULTS = 256;
-
 // Written by the main worker, read by the time check on the input thread.
 struct SharedResult {
     Relaxed<int> main_depth;      // iteration the main worker is searching
@@ -47,15 +45,6 @@ struct SharedResult {
     float iteration_time;
     int iteration_depth;
     uint64_t nodes_per_depth[MAX_PLY + 2];  // under search_lock
-    // The root's static value and its quiescence value (the static value
-    // when in check), for the training-data tools.
-    int root_eval;
-    int root_qscore;
-    // First moves and scores of the main worker's PV set at the end of the
-    // search, best first (MultiPV entries; 0 when no iteration completed).
-    int pv_count;
-    Move pv_first[MAX_PV_RESULTS];
-    int pv_score[MAX_PV_RESULTS];
 };
 
 extern SharedResult shared;

@@ -91,6 +91,8 @@ void collect_result() {
     search_result.depth = uint8_t(d < 0 ? 0 : d > 255 ? 255 : d);
     search_result.elapsed = read_clock(false);
     search_result.nodes = sum_counters().nodes;
+    search_result.tb_result = shared.root_tb_result;
+    for (int i = 0; i < MAX_PLY + 2; i++) search_result.pv[i] = shared.pv[i];
 }
 
 }  // namespace

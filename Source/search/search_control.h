@@ -5,6 +5,9 @@
 #include "../position/types.h"
 #include "../shell/settings.h"
 #include "search_limits.h"
+#include "thread.h"
+
+constexpr int MAX_PV_RESULTS = 256;
 
 // The result of the last search (or book move), as the protocol and the
 // tools read it once the search is over.
@@ -16,6 +19,17 @@ struct SearchResult {
     uint8_t depth = 0;     // of the last completed iteration
     float elapsed = 0;     // seconds
     uint64_t nodes = 0;    // of every worker
+    // The root's static value and its quiescence value (the static value
+    // when in check), for the training-data tools.
+    int root_eval = 0;
+    int root_qscore = 0;
+    int tb_result = -1;  // the root's tablebase result (a TbResult)
+    Move pv[MAX_PLY + 2] = {};  // the main line from index 1, ending in 0
+    // First moves and scores of the main worker's PV set, best first
+    // (MultiPV entries; 0 when no iteration completed).
+    int pv_count = 0;
+    Move pv_first[MAX_PV_RESULTS] = {};
+    int pv_score[MAX_PV_RESULTS] = {};
 };
 extern SearchResult search_result;
 

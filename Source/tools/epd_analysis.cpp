@@ -68,9 +68,9 @@ void score_points(const char* c0, Move answer, int& scored, int& possible) {
 // The positions after the good root moves, for book building.
 void write_good_moves(FILE* out) {
     Position& p = game_position();
-    int count = shared.pv_count;
-    const Move* moves = shared.pv_first;
-    const int* scores = shared.pv_score;
+    int count = search_result.pv_count;
+    const Move* moves = search_result.pv_first;
+    const int* scores = search_result.pv_score;
     Move only = search_result.best_move;
     int only_score = search_result.score;
     if (count == 0 && search_result.best_move) {

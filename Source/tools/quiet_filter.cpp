@@ -49,7 +49,7 @@ void quiet_train_data() {
         limits.max_depth = 1;
         start_search(STATE_FIXED, false, limits);
         store_state(0);
-        if (!quiet_root(shared.root_eval, shared.root_qscore)) continue;
+        if (!quiet_root(search_result.root_eval, search_result.root_qscore)) continue;
         fwrite(&r, sizeof r, 1, out);
         written++;
     }

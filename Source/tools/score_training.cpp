@@ -64,7 +64,7 @@ void score_train_data() {
         search_fixed(2);
         Move line_moves[MAX_PLY + 2];
         int n = 0;
-        for (int i = 1; i <= MAX_PLY && shared.pv[i]; i++) line_moves[n++] = shared.pv[i];
+        for (int i = 1; i <= MAX_PLY && search_result.pv[i]; i++) line_moves[n++] = search_result.pv[i];
         for (int i = 0; i < n; i++) {
             if (hash_move_problem(game_position(), line_moves[i]) != 0) break;
             play_game_move(line_moves[i]);
@@ -74,11 +74,11 @@ void score_train_data() {
         if (side_to_move_in_check(game_position())) continue;
         search_fixed(-1);
         if (!search_result.best_move || is_capture(game_position(), search_result.best_move)) continue;
-        if (shared.root_qscore - shared.root_eval > 50) continue;
+        if (search_result.root_qscore - search_result.root_eval > 50) continue;
         int score = search_result.score;
-        int tb = shared.root_tb_result;
+        int tb = search_result.tb_result;
         if (tb != TB_NONE) score = tb == TB_WIN ? 6000 : tb == TB_LOSS ? -6000 : 0;
-        if (std::fabs(score_to_probability(shared.root_eval) - score_to_probability(score)) > 0.3) continue;
+        if (std::fabs(score_to_probability(search_result.root_eval) - score_to_probability(score)) > 0.3) continue;
         char fen[128];
         get_fen(game_position(), fen, 0);
         if (!has_gr) {

@@ -171,8 +171,8 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
         int k = search_result.score;
         PlyRecord& r = g.plies[g.count++];
         r.score = k;
-        r.static_value = shared.root_eval;
-        r.quiet_value = shared.root_qscore;
+        r.static_value = search_result.root_eval;
+        r.quiet_value = search_result.root_qscore;
 
         get_fen(p, r.fen, 0);
         char san[16];
