@@ -5,7 +5,7 @@
 #include <cstring>
 #include "../position/movegen.h"
 #include "../position/notation.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 
 static bool read_entry(FILE* f, int64_t index, BookEntry& e) {

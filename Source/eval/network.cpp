@@ -8,7 +8,7 @@
 #include <cstring>
 #include "../position/attacks.h"
 #include "../search/thread.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "network_kernels.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <ctime>
 #include <vector>
-#include "../shell/large_memory.h"
-#include "../shell/output.h"
+#include "../system/large_memory.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "network.h"
 

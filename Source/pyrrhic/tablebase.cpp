@@ -2,7 +2,7 @@
 #include <cstdio>
 #include "../position/attacks.h"
 #include "../position/makemove.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "tbprobe.h"
 

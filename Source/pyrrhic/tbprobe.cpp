@@ -10,7 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include "../position/attacks.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 
 int tb_largest = 0;
 int tb_num_wdl = 0, tb_num_dtm = 0, tb_num_dtz = 0;

@@ -7,8 +7,8 @@
 #include "../position/attacks.h"
 #include "../position/movegen.h"
 #include "../position/zobrist.h"
-#include "../shell/large_memory.h"
-#include "../shell/output.h"
+#include "../system/large_memory.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "thread.h"
 

@@ -6,10 +6,8 @@
 #include "../position/attacks.h"
 #include "../position/makemove.h"
 #include "../position/movegen.h"
-#include "../position/notation.h"
 #include "../position/see.h"
 #include "../pyrrhic/tablebase.h"
-#include "../shell/game.h"
 #include "../shell/settings.h"
 #include "hash.h"
 #include "picker.h"
@@ -62,27 +60,6 @@ void record_line(SearchThread& t, Move m, const Move* child) {
     t.pv[i] = 0;
 }
 
-// Line text in coordinate notation. The moves are replayed on the thread's
-// own root position, which is back at the root whenever this runs; a move
-// that does not fit the position ends the text.
-int line_text(SearchThread& t, const Move* line, int max_moves, bool folded, char* out, int size) {
-    Position& p = t.pos;
-    int n = 0, len = 0;
-    out[0] = 0;
-    for (int i = 1; i <= MAX_PLY && line[i] && n < max_moves; i++) {
-        if (hash_move_problem(p, line[i])) break;
-        char text[16];
-        move_to_text(p, p.side, line[i], text);
-        if (len + 48 >= size) break;
-        if (folded && n > 0 && n % 8 == 0) len += snprintf(out + len, size - len, "\n%30s", "");
-        len += snprintf(out + len, size - len, n ? " %s" : "%s", text);
-        make_move(p, line[i]);
-        n++;
-    }
-    for (int i = 0; i < n; i++) unmake_move(p);
-    return n;
-}
-
 void publish_result_only(SearchThread& t, int depth, int score) {
     shared.depth = depth;
     shared.score = score;
@@ -115,6 +92,7 @@ void print_info(int index, int pv_index, int depth, int score, const Move* line)
     Counters c = sum_counters();
     bool stop = stopped();
     if (!(stop || now >= settings.noise) || settings.noise == SILENT_NOISE || depth <= 0 || !line[1]) return;
+    if (!search_host().report) return;
     SearchThread& t = *thread_table[index];
     double hashfull = 0;
     if (depth > 6) {
@@ -123,25 +101,9 @@ void print_info(int index, int pv_index, int depth, int score, const Move* line)
     }
     double nodes = double(c.nodes);
     double nps = now + 0.002 > 0.02 ? nodes / (now + 0.002) : 0;
-    char score_text[32];
-    if (score >= MATE_SHOWN) snprintf(score_text, sizeof score_text, "mate %d", (MATE - score) / 2);
-    else if (score <= -MATE_SHOWN) snprintf(score_text, sizeof score_text, "mate -%d", (score + MATE + 1) / 2);
-    else snprintf(score_text, sizeof score_text, "cp %d", score);
-    char multipv[24] = "";
-    if (settings.multipv > 1) snprintf(multipv, sizeof multipv, "multipv %d ", pv_index);
-    char moves[2048];
-    if (settings.uci_mode) {
-        line_text(t, line, 80, false, moves, sizeof moves);
-        engine_printf("info %s%sdepth %d seldepth %d score %s time %.0f nodes %.0f nps %.0f tbhits %.0f hashfull %.0f pv %s",
-                      multipv, "", depth, int(t.seldepth), score_text, double(now) * 1000.0, nodes, nps,
-                      double(c.tb_hits), hashfull, moves);
-    } else {
-        line_text(t, line, stop ? 32 : 8, true, moves, sizeof moves);
-        char lower = settings.multipv > 1 && pv_index > 1 ? '.' : ' ';
-        engine_printf("%02d] %02d%c %5.1f %7.0fK %5d  %s", index, depth, lower, double(now), nodes / 1000.0, score,
-                      moves);
-        if (settings.multipv > 1 && pv_index == settings.multipv) engine_print("");
-    }
+    SearchReport r = {index, pv_index, settings.multipv, depth, int(t.seldepth), score, now, nodes, nps,
+                      double(c.tb_hits), hashfull, stop, line, &t.pos};
+    search_host().report(r);
 }
 
 void publish_best(SearchThread& t) {
@@ -233,14 +195,15 @@ int helper_iteration(SearchThread& t, int N, int max_depth, MoveEntry* list, Mov
 
 // The UCI progress line at the start of a long iteration, so that a front
 // end sees the search alive between PVs.
-void report_progress(int N) {
+void report_progress(SearchThread& t, int N) {
     float now = read_clock(false);
-    if (now <= 3.5f || now <= settings.noise) return;
+    if (now <= 3.5f || now <= settings.noise || !search_host().report) return;
     Counters c = sum_counters();
     double nps = double(c.nodes) / (now + 0.002);
     update_hashfull();
-    engine_printf("info depth %d time %.0f nodes %.0f nps %.0f hashfull %.0f", N, double(now) * 1000.0,
-                  double(c.nodes), nps, hashfull_fraction() * 1000.0);
+    SearchReport r = {t.index, 1, settings.multipv, N, int(t.seldepth), 0, now, double(c.nodes), nps,
+                      double(c.tb_hits), hashfull_fraction() * 1000.0, false, nullptr, &t.pos};
+    search_host().report(r);
 }
 
 // One PV line of iteration N: the root moves from `first` on, inside an
@@ -275,7 +238,7 @@ int search_root_line(SearchThread& t, int k, int N, MoveEntry* first, MoveEntry*
             Move m = e->move;
             uint16_t flags = classify_move(p, *e);
             root.move_flags = flags;
-            if (main && k == 0 && settings.uci_mode && e == first) report_progress(N);
+            if (main && k == 0 && settings.uci_mode && e == first) report_progress(t, N);
             // Late quiet root moves are tried a ply shallower first.
             int reduction = N > 4 && flags == 0 && searched >= 3 && has_material ? 1 : 0;
             e->score = int16_t(a - searched - 1);

@@ -3,9 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <thread>
-#include "../shell/game.h"
-#include "../shell/output.h"
-#include "../shell/uci.h"
+#include "../system/output.h"
 #include "search.h"
 #include "strength.h"
 #include "thread.h"
@@ -13,6 +11,11 @@
 
 SearchResult search_result;
 SearchLimits search_limits;
+
+static SearchHost host;
+
+void set_search_host(const SearchHost& h) { host = h; }
+const SearchHost& search_host() { return host; }
 
 bool root_move_allowed(const SearchLimits& r, Move m) {
     if (r.root_move_count == 0) return true;
@@ -57,7 +60,7 @@ int prepare_thread(int index) {
     if (index < 0 || index >= MAX_THREADS) return -1;
     SearchThread* t = allocate_block(index);
     if (!t) return -1;
-    copy_root(*t, *game_block);
+    copy_root(*t, *host.game);
     t->index = int16_t(index);
     t->game.ply = 1;
     for (Move& m : t->pv) m = 0;
@@ -137,7 +140,7 @@ void start_search(uint16_t state, bool threaded, const SearchLimits& limits) {
         while (!settings.quit_requested) {
             check_time();
             if (load_state() & STATE_RESULT_READY) break;
-            if (!(load_state() & STATE_STOP_REQUESTED)) read_command();
+            if (!(load_state() & STATE_STOP_REQUESTED) && host.poll_input) host.poll_input();
             sleep_ms(1);
         }
         stop_search.store(1, std::memory_order_relaxed);

@@ -33,6 +33,34 @@ struct SearchResult {
 };
 extern SearchResult search_result;
 
+// What the search needs from the program around it: the block that holds
+// the game's root position and history (every search copies its root from
+// it), and the input poll run while the workers search, so that stop,
+// ponderhit and isready are answered at once (none: nothing is read).
+// What the search tells the front end while it runs: a principal
+// variation (line set) or, at the start of a long iteration, a progress
+// note (line nullptr). The host turns it into text.
+struct SearchReport {
+    int worker;             // the worker whose line it is (0: the main one)
+    int pv_index, multipv;  // MultiPV line, 1-based, of how many
+    int depth, seldepth;
+    int score;              // of the side to move at the root
+    float seconds;
+    double nodes, nps, tb_hits;
+    double hashfull;        // per mille; 0 when not measured
+    bool stopping;          // the search's last line
+    const Move* line;       // from index 1, ending in 0
+    Position* root;         // the worker's root position, to spell the line on
+};
+
+struct SearchHost {
+    SearchThread* game = nullptr;
+    void (*poll_input)() = nullptr;
+    void (*report)(const SearchReport&) = nullptr;
+};
+void set_search_host(const SearchHost& host);
+const SearchHost& search_host();
+
 // The limits of the search in progress: start_search's copy of its
 // caller's, read by the workers and the time check.
 extern SearchLimits search_limits;
@@ -48,8 +76,12 @@ int prepare_thread(int index);
 // The fourth root of the node ratio of the last completed iteration and
 // the one four plies earlier; 0 below 6 plies.
 double effective_branching_factor();
-// The console's "Hash fill=" line of the last search.
-void print_table_counters();
+// The table counters of the last search, for the console's summary.
+struct TableCounters {
+    double hash_fill;  // fraction of the table in use
+    uint64_t probes, hits, pawn_probes, pawn_hits, evals, eval_hits, tb_hits;
+};
+TableCounters table_counters();
 
 // Sleeps ms milliseconds; 0 only yields.
 void sleep_ms(int ms);

@@ -1,6 +1,5 @@
 // Figures of the last search for the console summary and the analyser.
 #include <cmath>
-#include "../shell/output.h"
 #include "hash.h"
 #include "search.h"
 #include "search_control.h"
@@ -14,7 +13,7 @@ double effective_branching_factor() {
     return std::pow(last / earlier, 0.25);
 }
 
-void print_table_counters() {
+TableCounters table_counters() {
     Counters c = sum_counters();
     uint64_t pawn_probes = 0, pawn_hits = 0, evals = 0, eval_hits = 0;
     int threads = settings.threads < 1 ? 1 : settings.threads;
@@ -26,10 +25,6 @@ void print_table_counters() {
         evals += t->eval.evals;
         eval_hits += t->eval.cache_hits;
     }
-    auto percent = [](uint64_t part, uint64_t whole) { return whole ? 100.0 * double(part) / double(whole) : 0.0; };
     update_hashfull();
-    engine_printf("Hash fill= %.1f%%, Hash hits: main= %0.1f%%, pawn= %0.1f%%, eval= %0.1f%%, TB=%0.0fK",
-                  hashfull_fraction() * 100.0, percent(c.hits, c.probes), percent(pawn_hits, pawn_probes),
-                  percent(eval_hits, evals), double(c.tb_hits) / 1000.0);
-    engine_print("");
+    return {hashfull_fraction(), c.probes, c.hits, pawn_probes, pawn_hits, evals, eval_hits, c.tb_hits};
 }

@@ -5,7 +5,7 @@
 #include "../eval/eval_state.h"
 #include "../position/history.h"
 #include "../position/position.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 
 // A value that one thread writes and others may read while it changes: a
 // relaxed atomic, so the reader sees some whole value and there is no race.

@@ -5,8 +5,7 @@
 #include "../eval/evaluate.h"
 #include "../position/position.h"
 #include "../pyrrhic/tablebase.h"
-#include "../shell/game.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "hash.h"
 #include "search.h"
@@ -118,11 +117,11 @@ void setup_search() {
         shared.depth_move[i] = 0;
         shared.nodes_per_depth[i] = 0;
     }
-    game_block->game.ply = 1;
+    SearchThread& g = *search_host().game;
+    g.game.ply = 1;
 
     new_search_age();
 
-    SearchThread& g = *game_block;
     g.seed = g.seed * 1664525u + 1013904223u;
     eval_seed = g.seed;
     root_side = g.pos.side;

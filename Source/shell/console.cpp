@@ -13,7 +13,7 @@
 #include "../tools/pgn_tools.h"
 #include "console_commands.h"
 #include "game.h"
-#include "output.h"
+#include "../system/output.h"
 #include "settings.h"
 
 int engine_plays = 0, self_play = 0;

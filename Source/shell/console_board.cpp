@@ -12,7 +12,7 @@
 #include "console.h"
 #include "console_commands.h"
 #include "game.h"
-#include "output.h"
+#include "../system/output.h"
 #include "uci.h"
 
 namespace {

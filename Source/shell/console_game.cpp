@@ -10,7 +10,7 @@
 #include "console.h"
 #include "console_commands.h"
 #include "game.h"
-#include "output.h"
+#include "../system/output.h"
 
 namespace {
 

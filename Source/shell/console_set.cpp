@@ -6,7 +6,7 @@
 #include "../search/search_control.h"
 #include "console_commands.h"
 #include "options.h"
-#include "output.h"
+#include "../system/output.h"
 #include "settings.h"
 
 namespace {
@@ -84,6 +84,7 @@ void set_command(const char* name, const char* v1, const char* v2, const char* v
             settings = saved_settings;
             s.uci_mode = mode;
             s.quit_requested = quit;
+            set_logging(s.log != 0);
             engine_print("set default Settings");
         } else {
             s.SEP_depth = s.LMP_depth = 0;

@@ -8,7 +8,7 @@
 #include "../pyrrhic/tablebase.h"
 #include "../search/search_control.h"
 #include "../search/strength.h"
-#include "output.h"
+#include "../system/output.h"
 #include "settings.h"
 #include "startup.h"
 
@@ -130,7 +130,8 @@ void set_option(const char* name, const char* value) {
     if (is("OwnBook2_Depth")) s.book2_depth = uint8_t(spin(name, value, 0, 60));
     if (is("Log")) {
         s.log = uint8_t(check(name, value));
-        if (s.log) open_log();
+        if (s.log && !open_log()) s.log = 0;
+        set_logging(s.log != 0);
     }
     if (is("Clear Hash")) {
         clear_hash();

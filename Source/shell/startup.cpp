@@ -25,7 +25,8 @@
 #include "../tools/pgn_tools.h"
 #include "game.h"
 #include "options.h"
-#include "output.h"
+#include "search_output.h"
+#include "../system/output.h"
 #include "settings.h"
 #include "uci.h"
 
@@ -83,6 +84,7 @@ int prepare_process(const char* program) {
     }
     if (!thread_table[0] && !(thread_table[0] = new_block())) return 1;
     if (!game_block && !(game_block = new_block())) return 1;
+    set_search_host({game_block, read_command, print_search_report});
 
     static bool tables_built = false;
     if (!tables_built) {
@@ -377,7 +379,8 @@ int engine_main(int argc, char** argv) {
     if (!allocate_hash(settings.hash_mb, settings.noise < SILENT_NOISE)) return 1;
 
     if (settings.config_file[0]) read_config_file();
-    if (settings.log) open_log();
+    if (settings.log && !open_log()) settings.log = 0;
+    set_logging(settings.log != 0);
     register_params();
     apply_param_text(builtin_param_text);
     if (params_file[0]) {

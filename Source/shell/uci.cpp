@@ -15,7 +15,8 @@
 #include "game.h"
 #include "input.h"
 #include "options.h"
-#include "output.h"
+#include "search_output.h"
+#include "../system/output.h"
 #include "settings.h"
 
 const char* const engine_name = "Vorn 7.14";

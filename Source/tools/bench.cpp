@@ -2,7 +2,7 @@
 #include "../search/hash.h"
 #include "../search/search_control.h"
 #include "../shell/game.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "../shell/uci.h"
 

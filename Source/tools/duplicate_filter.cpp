@@ -5,7 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include "../search/thread.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "training_data.h"
 #include "training_tools.h"

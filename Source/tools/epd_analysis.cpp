@@ -10,7 +10,7 @@
 #include "../search/strength.h"
 #include "../shell/console.h"
 #include "../shell/game.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "../shell/uci.h"
 #include "epd.h"

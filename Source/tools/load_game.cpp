@@ -3,7 +3,7 @@
 #include <cstring>
 #include "../position/notation.h"
 #include "../shell/game.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "pgn_tools.h"
 
 void load_game(const char* file_name, const char* tag) {

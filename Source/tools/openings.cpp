@@ -28,7 +28,6 @@ void make_openings() {
         printf("can't open %s\n", openings_output);
         return;
     }
-    EngineSettings& s = settings;
     quiet_full_strength();
     end_of_input_quits = 0;
     uint32_t seed = uint32_t(time(nullptr));

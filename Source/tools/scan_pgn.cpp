@@ -4,7 +4,7 @@
 #include "../position/makemove.h"
 #include "../position/notation.h"
 #include "../search/thread.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "pgn_tools.h"
 

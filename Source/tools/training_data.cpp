@@ -9,7 +9,7 @@
 #include "../position/attacks.h"
 #include "../position/position.h"
 #include "../search/thread.h"
-#include "../shell/output.h"
+#include "../system/output.h"
 #include "../shell/settings.h"
 #include "board_text.h"
 

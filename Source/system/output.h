@@ -1,4 +1,5 @@
-// The one route for protocol output, and the log file that copies it.
+// The one route for protocol output, and the log file that copies it. The
+// lowest layer of the engine: every folder may print through it.
 #pragma once
 #include <atomic>
 #include <cstdio>
@@ -25,5 +26,10 @@ void engine_print(const char* text);
 void engine_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Writes text and a line end to the log only, when it is open.
 void log_write(const char* text);
-void open_log();
+// Whether printed lines are copied to the log (the Log option); the log
+// must also be open.
+void set_logging(bool on);
+// Opens vorn.log afresh in the working directory; false, with a note, when
+// it cannot be had.
+bool open_log();
 void close_log();

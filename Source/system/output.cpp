@@ -2,11 +2,13 @@
 #include <unistd.h>
 #include <cstdarg>
 #include <cstring>
-#include "settings.h"
 
 SpinLock print_lock;
 FILE* log_file = nullptr;
 int command_echo = 1;
+static std::atomic<bool> logging{false};
+
+void set_logging(bool on) { logging.store(on, std::memory_order_relaxed); }
 
 static const char* const log_name = "vorn.log";
 
@@ -26,7 +28,7 @@ void engine_print(const char* text) {
     }
     fflush(stdout);
     print_lock.unlock();
-    if (settings.log) log_write(text);
+    if (logging.load(std::memory_order_relaxed)) log_write(text);
 }
 
 void engine_printf(const char* format, ...) {
@@ -46,15 +48,14 @@ void log_write(const char* text) {
     print_lock.unlock();
 }
 
-void open_log() {
-    if (log_file) return;
+bool open_log() {
+    if (log_file) return true;
     if (access(log_name, F_OK) == 0 && unlink(log_name) != 0) {
         engine_print("log file in use.");
-        settings.log = 0;
-        return;
+        return false;
     }
     log_file = fopen(log_name, "w");
-    if (!log_file) settings.log = 0;
+    return log_file != nullptr;
 }
 
 void close_log() {
