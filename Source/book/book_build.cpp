@@ -5,7 +5,6 @@
 #include "../position/makemove.h"
 #include "../position/notation.h"
 #include "../search/thread.h"
-#include "../shell/settings.h"
 #include "polyglot.h"
 
 namespace {
@@ -322,7 +321,7 @@ int build_book_file(const char* pgn_name, const char* book_name, BookBuildTotals
     return 0;
 }
 
-void build_book() {
+void build_book(const char* pgn_in) {
     BookBuildTotals totals;
-    build_book_file(settings.pgn_in, "tmp_book.bin", totals);
+    build_book_file(pgn_in, "tmp_book.bin", totals);
 }

@@ -14,5 +14,5 @@ struct BookBuildTotals {
 // memory ran out. Progress and totals go to standard output.
 int build_book_file(const char* pgn_name, const char* book_name, BookBuildTotals& totals);
 
-// The tool: the games of settings.pgn_in into "tmp_book.bin".
-void build_book();
+// The tool: the games of pgn_in into "tmp_book.bin".
+void build_book(const char* pgn_in);

@@ -34,8 +34,6 @@ void set_default_settings() {
     s.quit_requested = 0;
     s.noise = 0.0f;
     s.analysis_debug = 0;
-    s.learning_rate = 0.001f;
-    s.train_positions = 400000000;
     s.train_weight = 0.0f;
     s.uci_mode = 1;
     s.node_check = NO_NODE_LIMIT;
@@ -71,10 +69,6 @@ void set_default_settings() {
     s.syzygy_path[0] = 0;
     s.tb_probe_depth6 = 1;
     s.tb_probe_depth7 = 7;
-    s.epd_in[0] = 0;
-    s.pgn_in[0] = 0;
-    strcpy(s.epd_out, "tmp0.epd");
-    s.bin_file[0] = 0;
     s.contempt = 0;
     s.selectivity = 100;
     s.SEP_depth = 3;

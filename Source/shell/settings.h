@@ -8,9 +8,7 @@ struct EngineSettings {
     uint8_t quit_requested;
     float noise;  // seconds before the search reports; SILENT_NOISE: never
     uint8_t analysis_debug;
-    float learning_rate;
-    int64_t train_positions;
-    float train_weight;
+    float train_weight;  // -tw: noise added to the weights of a network file read
     uint8_t uci_mode;
     int64_t node_check;
     int64_t max_nodes;
@@ -45,10 +43,6 @@ struct EngineSettings {
     char syzygy_path[144];
     int8_t tb_probe_depth6;
     int8_t tb_probe_depth7;
-    char epd_in[140];
-    char pgn_in[140];
-    char epd_out[140];
-    char bin_file[141];
     int16_t contempt;
     int16_t selectivity;
     int16_t SEP_depth, NMP_depth, FP_depth, LMP_depth, LMR_depth;

@@ -32,7 +32,6 @@
 
 char exe_dir[200];
 
-char prune_input[200] = "\\chess\\trainingdata\\bin\\2025_n6k.bin";
 
 // A parameter text applied over the built-in weights (-params FILE).
 static char params_file[200] = "";
@@ -101,7 +100,7 @@ static long long integer(const char* text) { return strtoll(text, nullptr, 10); 
 
 static long long clamp(long long v, long long lo, long long hi) { return v < lo ? lo : v > hi ? hi : v; }
 
-int read_switches(int argc, char** argv, EngineMode& mode) {
+int read_switches(int argc, char** argv, EngineMode& mode, ToolArguments& tools) {
     EngineSettings& s = settings;
     for (int i = 1; i < argc; i++) {
         // A switch whose argument is missing at the end of the command line
@@ -170,17 +169,17 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
         if (is("-tbx")) text(s.syzygy_path, sizeof s.syzygy_path, "\\Chess\\Syzygy\\6-Piece;\\Chess\\Syzygy\\7-Piece");
         if (is("-use_hce")) s.use_nn = 0;
         if (is("-use_nn")) s.use_nn = 1;
-        if (is("-o")) text(s.epd_out, sizeof s.epd_out, arg());
+        if (is("-o")) text(tools.epd_out, sizeof tools.epd_out, arg());
         if (is("-mpv")) s.multipv = uint8_t(clamp(integer(arg()), 1, 255));
         if (is("-ss")) s.selectivity = int16_t(clamp(integer(arg()), 10, 200));
         if (is("-anepd")) {
-            text(s.epd_in, sizeof s.epd_in, arg());
+            text(tools.epd_in, sizeof tools.epd_in, arg());
             s.noise = SILENT_NOISE;
             mode = MODE_ANEPD;
         }
         if (!missing && strstr(argv[i], "-scan_pgn")) {
             if (argc < 2) return 1;
-            text(s.pgn_in, sizeof s.pgn_in, arg());
+            text(tools.pgn_in, sizeof tools.pgn_in, arg());
             mode = MODE_SCAN_PGN;
         }
         if (is("-bench")) mode = MODE_BENCH;
@@ -188,98 +187,98 @@ int read_switches(int argc, char** argv, EngineMode& mode) {
         if (is("-mkconfig")) mode = MODE_MKCONFIG;
         if (is("-mkbook")) {
             if (argc < 2) return 1;
-            text(s.pgn_in, sizeof s.pgn_in, arg());
+            text(tools.pgn_in, sizeof tools.pgn_in, arg());
             mode = MODE_MKBOOK;
         }
         if (is("-mkbook2")) {
             if (argc < 3) return 1;
-            text(s.epd_in, sizeof s.epd_in, arg());
+            text(tools.epd_in, sizeof tools.epd_in, arg());
             mode = MODE_MKBOOK2;
         }
         if (is("-epd2bin")) {
             if (argc < 2) return 1;
-            text(s.epd_in, sizeof s.epd_in, arg());
+            text(tools.epd_in, sizeof tools.epd_in, arg());
             mode = MODE_EPD2BIN;
         }
         if (is("-bin2epd")) {
             if (argc < 2) return 1;
-            text(s.bin_file, sizeof s.bin_file, arg());
+            text(tools.bin_file, sizeof tools.bin_file, arg());
             mode = MODE_BIN2EPD;
         }
         if (is("-bin2ptb")) {
             if (argc < 2) return 1;
-            text(s.bin_file, sizeof s.bin_file, arg());
+            text(tools.bin_file, sizeof tools.bin_file, arg());
             mode = MODE_BIN2PTB;
         }
         if (is("-prune_nn")) {
             mode = MODE_PRUNE_NN;
             // The training file has a fixed name; one given after the switch replaces it.
-            if (i + 1 < argc && argv[i + 1][0] != '-') text(prune_input, sizeof prune_input, argv[++i]);
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(tools.prune_input, sizeof tools.prune_input, argv[++i]);
         }
         if (is("-gencorrhist")) {
             mode = MODE_GENCORRHIST;
-            if (i + 1 < argc && argv[i + 1][0] != '-') text(corrhist_input, sizeof corrhist_input, argv[++i]);
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(tools.corrhist_input, sizeof tools.corrhist_input, argv[++i]);
         }
         if (is("-filtertraindata")) {
             if (argc < 2) return 1;
-            text(s.bin_file, sizeof s.bin_file, arg());
+            text(tools.bin_file, sizeof tools.bin_file, arg());
             mode = MODE_FILTERTRAINDATA;
         }
         if (is("-gentraindata")) {
             if (argc < 3) return 1;
-            text(s.bin_file, sizeof s.bin_file, arg());
+            text(tools.bin_file, sizeof tools.bin_file, arg());
             const char* count = arg();
             if (missing) return 1;
-            s.train_positions = integer(count);
-            if (s.train_positions < 1) return 1;
+            tools.train_positions = integer(count);
+            if (tools.train_positions < 1) return 1;
             s.book_variety = 75;
             s.noise = SILENT_NOISE;
             mode = MODE_GENTRAINDATA;
             // The openings file has a fixed name; one given after the count replaces it.
-            if (i + 1 < argc && argv[i + 1][0] != '-') text(openings_input, sizeof openings_input, argv[++i]);
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(tools.openings_input, sizeof tools.openings_input, argv[++i]);
         }
         if (is("-scoretraindata")) {
             if (argc < 2) return 1;
-            text(s.epd_in, sizeof s.epd_in, arg());
+            text(tools.epd_in, sizeof tools.epd_in, arg());
             text(s.syzygy_path, sizeof s.syzygy_path, "\\Chess\\Syzygy\\6-Piece");
             mode = MODE_SCORETRAINDATA;
         }
         if (is("-train") || is("-train2")) {
             if (argc < 4) return 1;
-            text(s.bin_file, sizeof s.bin_file, arg());
+            text(tools.bin_file, sizeof tools.bin_file, arg());
             long long millions = integer(arg());
             if (missing) return 1;
-            s.train_positions = millions > INT64_MAX / 1000000 ? INT64_MAX : millions * 1000000;
-            if (s.train_positions < 1000000) return 1;
+            tools.train_positions = millions > INT64_MAX / 1000000 ? INT64_MAX : millions * 1000000;
+            if (tools.train_positions < 1000000) return 1;
             if (i + 1 < argc && (argv[i + 1][0] == '0' || argv[i + 1][0] == '1')) i++;
             s.hash_mb = 0;
             mode = MODE_TRAIN;
         }
-        if (is("-lr")) s.learning_rate = float(atof(arg()));
+        if (is("-lr")) arg();  // the old trainer's learning rate: read and passed over
         if (is("-mbatch")) arg();  // the old trainer's batch size: its value is read and passed over
         if (is("-tw")) s.train_weight = float(atof(arg()));
         if (is("-tdstats")) {
             mode = MODE_TDSTATS;
-            if (i + 1 < argc && argv[i + 1][0] != '-') text(tdstats_input, sizeof tdstats_input, argv[++i]);
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(tools.tdstats_input, sizeof tools.tdstats_input, argv[++i]);
         }
         // Not one of the original switches: hand-crafted weights from a file.
         if (is("-params")) text(params_file, sizeof params_file, arg());
         // Not one of the original switches: a random-move rate for -gentraindata.
-        if (is("-genrandom")) random_move_permille = int(clamp(integer(arg()), 0, 1000));
+        if (is("-genrandom")) tools.random_move_permille = int(clamp(integer(arg()), 0, 1000));
         // Not one of the original switches: the evaluation noise of -gentraindata (99 unless given).
-        if (is("-gennoise")) generator_noise = int(clamp(integer(arg()), 0, 999));
+        if (is("-gennoise")) tools.generator_noise = int(clamp(integer(arg()), 0, 999));
         // Not one of the original switches: the openings file for -gentraindata.
         if (is("-mkopenings")) {
             long long n = integer(arg());
-            text(openings_output, sizeof openings_output, arg());
+            text(tools.openings_output, sizeof tools.openings_output, arg());
             if (missing || n < 1) return 1;
-            openings_wanted = int(n > 1000000 ? 1000000 : n);
+            tools.openings_wanted = int(n > 1000000 ? 1000000 : n);
             mode = MODE_MKOPENINGS;
         }
         // Not one of the original switches: keeps the quiet records of a file.
         if (is("-quiettraindata")) {
             if (argc < 2) return 1;
-            text(s.bin_file, sizeof s.bin_file, arg());
+            text(tools.bin_file, sizeof tools.bin_file, arg());
             mode = MODE_QUIETTRAINDATA;
         }
         if (missing) return 1;
@@ -364,7 +363,8 @@ static void release_process() {
 int engine_main(int argc, char** argv) {
     if (prepare_process(argc > 0 ? argv[0] : nullptr)) return 1;
     EngineMode mode = MODE_ENGINE;
-    if (int status = read_switches(argc, argv, mode)) return status;
+    ToolArguments tools;
+    if (int status = read_switches(argc, argv, mode, tools)) return status;
     sync_notation_style();
     if (mode == MODE_TRAIN || settings.use_nn == 2) {
         printf("Need to compile with 'make train_'\n");
@@ -398,53 +398,53 @@ int engine_main(int argc, char** argv) {
         case MODE_MKCONFIG:
             break;
         case MODE_PRUNE_NN:
-            prune_network(prune_input);
+            prune_network(tools.prune_input);
             break;
         case MODE_BENCH:
         case MODE_PBENCH:
             run_benchmark(mode == MODE_BENCH);
             break;
         case MODE_MKBOOK:
-            build_book();
+            build_book(tools.pgn_in);
             break;
         case MODE_ANEPD:
-            analyse_epd(settings.epd_out, false);
+            analyse_epd(tools.epd_in, tools.epd_out, false);
             break;
         case MODE_MKBOOK2:
-            analyse_epd("junk.epd", true);
+            analyse_epd(tools.epd_in, "junk.epd", true);
             break;
         case MODE_SCAN_PGN:
-            scan_pgn();
+            scan_pgn_file(tools.pgn_in, tools.epd_out);
             break;
         case MODE_EPD2BIN:
-            epd_to_bin();
+            epd_to_bin(tools.epd_in);
             break;
         case MODE_BIN2EPD:
-            bin_to_epd();
+            bin_to_epd(tools.bin_file);
             break;
         case MODE_BIN2PTB:
-            bin_to_ptb();
+            bin_to_ptb(tools.bin_file);
             break;
         case MODE_FILTERTRAINDATA:
-            filter_train_data();
+            filter_train_data(tools.bin_file);
             break;
         case MODE_TDSTATS:
-            training_stats();
+            training_stats(tools.tdstats_input);
             break;
         case MODE_GENCORRHIST:
-            correction_stats();
+            correction_stats(tools.corrhist_input);
             break;
         case MODE_SCORETRAINDATA:
-            score_train_data();
+            score_train_data(tools.epd_in, tools.epd_out);
             break;
         case MODE_GENTRAINDATA:
-            gen_train_data();
+            gen_train_data(tools);
             break;
         case MODE_MKOPENINGS:
-            make_openings();
+            make_openings(tools.openings_output, tools.openings_wanted);
             break;
         case MODE_QUIETTRAINDATA:
-            quiet_train_data();
+            quiet_train_data(tools.bin_file);
             break;
         default:
             printf("%s is not available yet\n", mode_switch(mode));

@@ -4,10 +4,9 @@
 
 // Absolute directory of the executable, with forward slashes.
 extern char exe_dir[200];
-// Training positions the network pruning measures on.
-extern char prune_input[200];
 // calibration_nps and calibrated_elo, measured here, are the search's.
 #include "../search/strength.h"
+#include "../tools/tool_arguments.h"
 
 enum EngineMode {
     MODE_ENGINE = 0,
@@ -35,8 +34,8 @@ enum EngineMode {
 // Streams, executable directory, seed, the main and game blocks, the
 // tables and the default settings. 0, or 1 when memory is short.
 int prepare_process(const char* program);
-// Reads the switches left to right into the settings. 0, or the exit
-// status of a bad command line.
-int read_switches(int argc, char** argv, EngineMode& mode);
+// Reads the switches left to right into the settings and the tools'
+// arguments. 0, or the exit status of a bad command line.
+int read_switches(int argc, char** argv, EngineMode& mode, ToolArguments& tools);
 // The whole program: start-up, the mode, and the release; the exit status.
 int engine_main(int argc, char** argv);

@@ -6,7 +6,6 @@
 #include <ctime>
 #include "../search/thread.h"
 #include "../system/output.h"
-#include "../shell/settings.h"
 #include "training_data.h"
 #include "training_tools.h"
 
@@ -52,11 +51,11 @@ void print_time_stamp() {
 
 }  // namespace
 
-void filter_train_data() {
-    if (!strstr(settings.bin_file, ".bin")) return;
-    printf("filtering duplicates from %s\n", settings.bin_file);
+void filter_train_data(const char* bin_file) {
+    if (!strstr(bin_file, ".bin")) return;
+    printf("filtering duplicates from %s\n", bin_file);
     print_time_stamp();
-    if (read_training_file(settings.bin_file) != 0) return;
+    if (read_training_file(bin_file) != 0) return;
     FILE* out = fopen("filtered.bin", "wb");
     auto* buckets = static_cast<KeyBucket*>(calloc(BUCKETS, sizeof(KeyBucket)));
     SearchThread* block = new_tool_block();

@@ -91,10 +91,10 @@ void write_good_moves(FILE* out) {
 
 }  // namespace
 
-void analyse_epd(const char* out_name, bool second_form) {
+void analyse_epd(const char* epd_in, const char* out_name, bool second_form) {
     EngineSettings& s = settings;
     const char* name = out_name && out_name[0] ? out_name : "analysis.epd";
-    FILE* in = fopen(s.epd_in, "r");
+    FILE* in = fopen(epd_in, "r");
     FILE* out = in ? fopen(name, "w") : nullptr;
     FILE* good = out ? fopen("tmp_0.epd", "w") : nullptr;
     if (!good) {
@@ -102,7 +102,7 @@ void analyse_epd(const char* out_name, bool second_form) {
         if (out) fclose(out);
         return;
     }
-    engine_printf("Analyzing %s...", s.epd_in);
+    engine_printf("Analyzing %s...", epd_in);
     if (s.max_depth <= 3) hash_use = 0;
     calibration_nps = 10000000.0f;
     calibrated_elo = 4000.0f;

@@ -15,14 +15,12 @@
 #include "../shell/uci.h"
 #include "training_tools.h"
 
-char openings_output[200] = "mybook_6mv.epd";
-int openings_wanted = 1000;
 
 constexpr int OPENING_PLIES = 12;
 constexpr int BALANCED = 60;  // centipawns either way
 constexpr int CHECK_DEPTH = 4;
 
-void make_openings() {
+void make_openings(const char* openings_output, int openings_wanted) {
     FILE* out = fopen(openings_output, "w");
     if (!out) {
         printf("can't open %s\n", openings_output);

@@ -25,5 +25,3 @@ void load_game(const char* file_name, const char* tag);
 // Writes the scored positions of the games in pgn_name to epd_name; the
 // number of games read, or -1 when the names or files are not usable.
 int scan_pgn_file(const char* pgn_name, const char* epd_name);
-// The tool: settings.pgn_in to settings.epd_out.
-void scan_pgn();

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include "../search/thread.h"
-#include "../shell/settings.h"
 #include "epd.h"
 #include "training_data.h"
 #include "training_tools.h"
@@ -25,20 +24,20 @@ bool read_line(FILE* f, char* line, int size) {
     return true;
 }
 
-// Opens the records of settings.bin_file and the output named with ext.
-bool open_records(const char* ext, char* out_name, int size) {
-    if (!replace_extension(settings.bin_file, ".bin", ext, out_name, size)) return false;
-    return read_training_file(settings.bin_file) == 0;
+// Opens the records of bin_file and names the output with ext.
+bool open_records(const char* bin_file, const char* ext, char* out_name, int size) {
+    if (!replace_extension(bin_file, ".bin", ext, out_name, size)) return false;
+    return read_training_file(bin_file) == 0;
 }
 
 }  // namespace
 
-void epd_to_bin() {
+void epd_to_bin(const char* epd_in) {
     char out_name[200];
-    if (!replace_extension(settings.epd_in, ".epd", ".bin", out_name, sizeof out_name)) return;
-    FILE* in = fopen(settings.epd_in, "r");
+    if (!replace_extension(epd_in, ".epd", ".bin", out_name, sizeof out_name)) return;
+    FILE* in = fopen(epd_in, "r");
     if (!in) {
-        printf("can't open %s\n", settings.epd_in);
+        printf("can't open %s\n", epd_in);
         return;
     }
     RecordBuffer records;
@@ -49,7 +48,7 @@ void epd_to_bin() {
         return;
     }
     printf("allocated %.0f Mbytes for training data.\n", double(records.capacity) * sizeof(TrainingRecord) / 1e6);
-    printf("reading positions from file %s.\n", settings.epd_in);
+    printf("reading positions from file %s.\n", epd_in);
     auto* f = new EpdFields;
     char line[256];
     bool full = false;
@@ -92,9 +91,9 @@ void epd_to_bin() {
     free_records(records);
 }
 
-void bin_to_epd() {
+void bin_to_epd(const char* bin_file) {
     char out_name[200];
-    if (!open_records(".epd", out_name, sizeof out_name)) return;
+    if (!open_records(bin_file, ".epd", out_name, sizeof out_name)) return;
     FILE* out = fopen(out_name, "w");
     SearchThread* block = new_tool_block();
     if (out && block) {
@@ -119,9 +118,9 @@ void bin_to_epd() {
     release_training_file();
 }
 
-void bin_to_ptb() {
+void bin_to_ptb(const char* bin_file) {
     char out_name[200];
-    if (!open_records(".ptb", out_name, sizeof out_name)) return;
+    if (!open_records(bin_file, ".ptb", out_name, sizeof out_name)) return;
     FILE* out = fopen(out_name, "wb");
     SearchThread* block = new_tool_block();
     if (out && block) {

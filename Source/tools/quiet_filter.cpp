@@ -22,16 +22,16 @@ bool quiet_root(int static_value, int quiet_value) {
     return static_value >= -2999 && quiet_value - static_value <= 50;
 }
 
-void quiet_train_data() {
+void quiet_train_data(const char* bin_file) {
     EngineSettings& s = settings;
-    if (!strstr(s.bin_file, ".bin")) return;
-    if (read_training_file(s.bin_file) != 0) return;
+    if (!strstr(bin_file, ".bin")) return;
+    if (read_training_file(bin_file) != 0) return;
     FILE* out = fopen("quiet.bin", "wb");
     if (!out) {
         release_training_file();
         return;
     }
-    printf("keeping the quiet positions of %s\n", s.bin_file);
+    printf("keeping the quiet positions of %s\n", bin_file);
     // The root values only: a one-ply search without the table, so that
     // earlier records do not change the verdict on later ones.
     quiet_full_strength();

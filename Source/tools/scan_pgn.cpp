@@ -5,7 +5,6 @@
 #include "../position/notation.h"
 #include "../search/thread.h"
 #include "../system/output.h"
-#include "../shell/settings.h"
 #include "pgn_tools.h"
 
 namespace {
@@ -97,4 +96,3 @@ int scan_pgn_file(const char* pgn_name, const char* epd_name) {
     return games;
 }
 
-void scan_pgn() { scan_pgn_file(settings.pgn_in, settings.epd_out); }

@@ -27,12 +27,12 @@ bool is_capture(const Position& p, Move m) {
 
 }  // namespace
 
-void score_train_data() {
+void score_train_data(const char* epd_in, const char* epd_out) {
     EngineSettings& s = settings;
-    if (!strstr(s.epd_in, ".epd") || !strstr(s.epd_out, ".epd")) return;
-    FILE* in = fopen(s.epd_in, "r");
+    if (!strstr(epd_in, ".epd") || !strstr(epd_out, ".epd")) return;
+    FILE* in = fopen(epd_in, "r");
     if (!in) return;
-    FILE* out = fopen(s.epd_out, "w");
+    FILE* out = fopen(epd_out, "w");
     if (!out) {
         fclose(in);
         return;

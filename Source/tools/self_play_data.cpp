@@ -21,9 +21,6 @@
 #include "epd.h"
 #include "training_tools.h"
 
-char openings_input[200] = "mybook_6mv.epd";
-int random_move_permille = 0;
-int generator_noise = 99;
 
 namespace {
 
@@ -149,7 +146,8 @@ Move random_other_move(Position& p, Move best, uint32_t& seed) {
 // legal one after the search, so that the games also reach positions a
 // good player avoids (a piece down, a king in the open); their scores still
 // come from searches.
-void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& seed) {
+// random_permille: the share (per thousand) of moves replaced by a random legal move.
+void play_game(const char* fen, int random_permille, GameRecord& g, double& white_result, uint32_t& seed) {
     g.count = 0;
     white_result = 0.5;
     if (!set_game_position(fen)) return;
@@ -193,9 +191,9 @@ void play_game(const char* fen, GameRecord& g, double& white_result, uint32_t& s
         }
         previous = k;
         Move played = search_result.best_move;
-        if (random_move_permille > 0) {
+        if (random_permille > 0) {
             seed = seed * 1664525u + 1013904223u;
-            if ((seed >> 8) % 1000u < uint32_t(random_move_permille)) {
+            if ((seed >> 8) % 1000u < uint32_t(random_permille)) {
                 played = random_other_move(p, search_result.best_move, seed);
                 // The search's opinion of the move played no longer holds.
                 previous = 0;
@@ -238,15 +236,15 @@ bool tactical_move(const Position& p, Move m) {
     return target != 0 && piece_colour(target) != piece_colour(mover);
 }
 
-void gen_train_data() {
+void gen_train_data(const ToolArguments& a) {
     EngineSettings& s = settings;
     Openings openings;
-    if (!read_openings(openings_input, openings)) {
-        printf("can't read openings from %s\n", openings_input);
+    if (!read_openings(a.openings_input, openings)) {
+        printf("can't read openings from %s\n", a.openings_input);
         free(openings.fen);
         return;
     }
-    FILE* out = fopen(s.bin_file, "w");
+    FILE* out = fopen(a.bin_file, "w");
     FILE* pgn = out ? fopen("autogen.pgn", "w") : nullptr;
     auto* game = static_cast<GameRecord*>(malloc(sizeof(GameRecord)));
     if (!out || !pgn || !game) {
@@ -257,7 +255,7 @@ void gen_train_data() {
         return;
     }
     printf("generating training data\n");
-    eval_noise = int16_t(generator_noise);
+    eval_noise = int16_t(a.generator_noise);
     quiet_full_strength();
     if (s.max_depth <= 2) hash_use = 0;
     end_of_input_quits = 0;
@@ -271,11 +269,11 @@ void gen_train_data() {
     progress.out = out;
     progress.pgn = pgn;
     progress.start = progress.last_report = now_seconds();
-    for (int64_t n = 0; n < s.train_positions && !s.quit_requested; n++) {
+    for (int64_t n = 0; n < a.train_positions && !s.quit_requested; n++) {
         seed = seed * 1664525u + 1013904223u;
         const char* fen = openings.fen[seed % uint32_t(openings.count)];
         double white = 0.5;
-        play_game(fen, *game, white, seed);
+        play_game(fen, a.random_move_permille, *game, white, seed);
         if (game->count >= 30 && !s.quit_requested) {
             write_game(pgn, out, *game, white, int(n), progress.positions);
             progress.games++;

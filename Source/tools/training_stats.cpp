@@ -8,11 +8,9 @@
 #include "training_data.h"
 #include "training_tools.h"
 
-char tdstats_input[200] = "\\chess\\trainingdata\\junk1.bin";
-char corrhist_input[200] = "\\chess\\trainingdata\\bin\\2025_n6k.bin";
 
-void training_stats() {
-    if (read_training_file(tdstats_input) != 0) return;
+void training_stats(const char* bin_file) {
+    if (read_training_file(bin_file) != 0) return;
     SearchThread* block = new_tool_block();
     if (!block) return release_training_file();
     constexpr int SLOTS = 80;
@@ -32,8 +30,8 @@ void training_stats() {
     release_training_file();
 }
 
-void correction_stats() {
-    if (read_training_file(corrhist_input) != 0) return;
+void correction_stats(const char* bin_file) {
+    if (read_training_file(bin_file) != 0) return;
     SearchThread* block = new_tool_block();
     if (!block) return release_training_file();
     constexpr int SLOTS = 200;

@@ -3,27 +3,19 @@
 // reports, the re-scorer and the self-play generator.
 #pragma once
 #include "../position/types.h"
+#include "tool_arguments.h"
 
-// Input files of -tdstats and -gencorrhist: the fixed names unless a path
-// follows the switch.
-extern char tdstats_input[200];
-extern char corrhist_input[200];
-// Openings file of -gentraindata: "mybook_6mv.epd" unless a name follows the count.
-extern char openings_input[200];
-// Share (per thousand) of self-play moves replaced by a random legal move.
-extern int random_move_permille;
-// Width of the evaluation noise while -gentraindata searches (99 by default).
-extern int generator_noise;
 
-void epd_to_bin();          // -epd2bin: settings.epd_in
-void bin_to_epd();          // -bin2epd: settings.bin_file
-void bin_to_ptb();          // -bin2ptb: settings.bin_file
-void filter_train_data();   // -filtertraindata: settings.bin_file into "filtered.bin"
-void training_stats();      // -tdstats
-void correction_stats();    // -gencorrhist
-void score_train_data();    // -scoretraindata: settings.epd_in into settings.epd_out
-void gen_train_data();      // -gentraindata: self-play into settings.bin_file and "autogen.pgn"
-void quiet_train_data();    // -quiettraindata: the quiet records of settings.bin_file into "quiet.bin"
+void epd_to_bin(const char* epd_in);           // -epd2bin
+void bin_to_epd(const char* bin_file);         // -bin2epd
+void bin_to_ptb(const char* bin_file);         // -bin2ptb
+void filter_train_data(const char* bin_file);  // -filtertraindata: into "filtered.bin"
+void training_stats(const char* bin_file);     // -tdstats
+void correction_stats(const char* bin_file);   // -gencorrhist
+void score_train_data(const char* epd_in, const char* epd_out);  // -scoretraindata
+// -gentraindata: self-play into a.bin_file and "autogen.pgn".
+void gen_train_data(const ToolArguments& a);
+void quiet_train_data(const char* bin_file);   // -quiettraindata: the quiet records into "quiet.bin"
 
 // A root is quiet when the side to move is not in check (static value
 // -3000) and the quiescence search gains at most 50 over the static value.
@@ -44,6 +36,4 @@ void quiet_full_strength();
 void search_fixed(int depth);
 
 // -mkopenings count file: writes count balanced openings to the file.
-extern char openings_output[200];
-extern int openings_wanted;
-void make_openings();
+void make_openings(const char* file, int count);

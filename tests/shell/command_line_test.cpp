@@ -10,6 +10,7 @@
 struct Parsed {
     int status;
     EngineMode mode;
+    ToolArguments tools;
 };
 
 static Parsed parse(std::vector<std::string> words) {
@@ -18,8 +19,8 @@ static Parsed parse(std::vector<std::string> words) {
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    Parsed p{0, MODE_ENGINE};
-    p.status = read_switches(int(words.size()), argv.data(), p.mode);
+    Parsed p{0, MODE_ENGINE, {}};
+    p.status = read_switches(int(words.size()), argv.data(), p.mode, p.tools);
     return p;
 }
 
@@ -47,7 +48,7 @@ TEST(Switches, AConsumedWordIsAlsoComparedWithTheLaterSwitches) {
     EXPECT_STREQ(settings.config_file, "-use_hce");
     EXPECT_EQ(settings.use_nn, 0);
     p = parse({"-o", "-bench"});
-    EXPECT_STREQ(settings.epd_out, "-bench");
+    EXPECT_STREQ(p.tools.epd_out, "-bench");
     EXPECT_EQ(p.mode, MODE_BENCH);
     // -c comes before -o in the table, so a file name "-c" is only a file.
     parse({"-o", "-c"});
@@ -57,15 +58,19 @@ TEST(Switches, AConsumedWordIsAlsoComparedWithTheLaterSwitches) {
 TEST(Switches, TheLastModeWins) {
     EXPECT_EQ(parse({"-bench", "-pbench"}).mode, MODE_PBENCH);
     EXPECT_EQ(parse({"-pbench", "-bench"}).mode, MODE_BENCH);
-    EXPECT_EQ(parse({"-anepd", "suite.epd", "-tdstats"}).mode, MODE_TDSTATS);
-    EXPECT_STREQ(settings.epd_in, "suite.epd");
+    Parsed p = parse({"-anepd", "suite.epd", "-tdstats"});
+    EXPECT_EQ(p.mode, MODE_TDSTATS);
+    EXPECT_STREQ(p.tools.epd_in, "suite.epd");
+    // The fixed input name of -tdstats stays unless a path follows it.
+    EXPECT_STREQ(p.tools.tdstats_input, "\\chess\\trainingdata\\junk1.bin");
+    EXPECT_STREQ(parse({"-tdstats", "mine.bin"}).tools.tdstats_input, "mine.bin");
 }
 
 TEST(Switches, ScanPgnMatchesInsideAWord) {
     Parsed p = parse({"x-scan_pgny", "games.pgn"});
     EXPECT_EQ(p.status, 0);
     EXPECT_EQ(p.mode, MODE_SCAN_PGN);
-    EXPECT_STREQ(settings.pgn_in, "games.pgn");
+    EXPECT_STREQ(p.tools.pgn_in, "games.pgn");
 }
 
 TEST(Switches, MissingWordsAreUsageErrors) {
@@ -83,21 +88,28 @@ TEST(Switches, MissingWordsAreUsageErrors) {
 TEST(Switches, TrainingSwitchesStoreTheirArguments) {
     Parsed p = parse({"-gentraindata", "out.bin", "5000"});
     EXPECT_EQ(p.mode, MODE_GENTRAINDATA);
-    EXPECT_STREQ(settings.bin_file, "out.bin");
-    EXPECT_EQ(settings.train_positions, 5000);
+    EXPECT_STREQ(p.tools.bin_file, "out.bin");
+    EXPECT_EQ(p.tools.train_positions, 5000);
+    EXPECT_STREQ(p.tools.openings_input, "mybook_6mv.epd");
     EXPECT_EQ(settings.book_variety, 75);
+    p = parse({"-genrandom", "30", "-gennoise", "0", "-gentraindata", "g.bin", "70", "book.epd"});
+    EXPECT_STREQ(p.tools.openings_input, "book.epd");
+    EXPECT_EQ(p.tools.random_move_permille, 30);
+    EXPECT_EQ(p.tools.generator_noise, 0);
     p = parse({"-train", "data.bin", "2", "1", "-c"});
     EXPECT_EQ(p.mode, MODE_TRAIN);
-    EXPECT_EQ(settings.train_positions, 2000000);
+    EXPECT_EQ(p.tools.train_positions, 2000000);
     EXPECT_EQ(settings.hash_mb, 0);
     EXPECT_EQ(settings.uci_mode, 0);
     // A third word that is not 0 or 1 is not consumed.
     p = parse({"-train2", "data.bin", "3", "-c"});
     EXPECT_EQ(settings.uci_mode, 0);
-    EXPECT_EQ(settings.train_positions, 3000000);
-    parse({"-scoretraindata", "in.epd", "-lr", "0.5", "-mbatch", "77", "-tw", "0.25"});
+    EXPECT_EQ(p.tools.train_positions, 3000000);
+    // -lr and -mbatch (the old trainer's) take their word and change nothing.
+    p = parse({"-scoretraindata", "in.epd", "-lr", "0.5", "-mbatch", "77", "-tw", "0.25"});
+    EXPECT_EQ(p.mode, MODE_SCORETRAINDATA);
+    EXPECT_STREQ(p.tools.epd_in, "in.epd");
     EXPECT_STREQ(settings.syzygy_path, "\\Chess\\Syzygy\\6-Piece");
-    EXPECT_FLOAT_EQ(settings.learning_rate, 0.5f);
     EXPECT_FLOAT_EQ(settings.train_weight, 0.25f);
 }
 
