@@ -33,10 +33,6 @@ struct SearchResult {
 };
 extern SearchResult search_result;
 
-// What the search needs from the program around it: the block that holds
-// the game's root position and history (every search copies its root from
-// it), and the input poll run while the workers search, so that stop,
-// ponderhit and isready are answered at once (none: nothing is read).
 // What the search tells the front end while it runs: a principal
 // variation (line set) or, at the start of a long iteration, a progress
 // note (line nullptr). The host turns it into text.
@@ -53,6 +49,11 @@ struct SearchReport {
     Position* root;         // the worker's root position, to spell the line on
 };
 
+// What the search needs from the program around it: the block that holds
+// the game's root position and history (every search copies its root from
+// it), the input poll run while the workers search, so that stop,
+// ponderhit and isready are answered at once (none: nothing is read), and
+// the reporter of its lines (none: nothing is printed).
 struct SearchHost {
     SearchThread* game = nullptr;
     void (*poll_input)() = nullptr;

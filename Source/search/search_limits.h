@@ -38,5 +38,10 @@ struct SearchLimits {
     Move root_moves[MAX_MOVES];
 };
 
+// Seconds on the mover's clock: a move of fixed time has that time.
+inline float mover_clock(const SearchLimits& l) {
+    return l.moves_per_control == CLOCK_PER_MOVE ? l.base_time : l.time_left;
+}
+
 // Whether the limits let the root search m.
 bool root_move_allowed(const SearchLimits& l, Move m);

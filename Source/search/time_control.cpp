@@ -52,8 +52,7 @@ void check_time() {
     const EngineSettings& s = settings;
     const SearchLimits& L = search_limits;
     float el = read_clock(false);
-    // A move of fixed time has that time on its clock.
-    float T = L.moves_per_control == CLOCK_PER_MOVE ? L.base_time : L.time_left, I = L.increment;
+    float T = mover_clock(L), I = L.increment;
     float b = I > 0 ? I * T / (2 * I + T) : 0.0f;
     uint16_t state = load_state();
     bool timed = (state & (STATE_NORMAL | STATE_FIXED)) != 0;
@@ -150,9 +149,7 @@ void setup_search() {
         char fen[128];
         get_fen(g.pos, fen, 1);
         engine_printf("info string fen %s", fen);
-        const SearchLimits& L = search_limits;
-        const float clock = L.moves_per_control == CLOCK_PER_MOVE ? L.base_time : L.time_left;
-        engine_printf("info string clock= %0.2f, target_time= %0.3f", double(clock),
+        engine_printf("info string clock= %0.2f, target_time= %0.3f", double(mover_clock(search_limits)),
                       double(target_time.load(std::memory_order_relaxed)));
     }
 }

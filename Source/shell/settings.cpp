@@ -9,9 +9,9 @@ std::atomic<uint16_t> search_state{0};
 std::atomic<uint8_t> stop_search{0};
 float target_nps = 0;
 
-SearchLimits level_limits(const EngineSettings& s, int side, int game_ply) {
-    SearchLimits l;
+void apply_level(const EngineSettings& s, int side, int game_ply, SearchLimits& l) {
     l.moves_per_control = s.moves_per_control;
+    l.moves_to_go = 0;
     if (s.moves_per_control > 1) {
         // The protocol says how many moves are left in the period; the
         // console counts them from the game's plies.
@@ -25,6 +25,11 @@ SearchLimits level_limits(const EngineSettings& s, int side, int game_ply) {
     l.node_check = s.node_check;
     l.max_depth = s.max_depth;
     l.stop_depth = s.stop_depth;
+}
+
+SearchLimits level_limits(const EngineSettings& s, int side, int game_ply) {
+    SearchLimits l;
+    apply_level(s, side, game_ply, l);
     return l;
 }
 

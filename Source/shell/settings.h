@@ -66,9 +66,12 @@ extern std::atomic<uint8_t> stop_search;
 extern float target_nps;
 
 void set_default_settings();
-// The limits of a search under the settings' level (the console's clock,
-// the command line's -t, -d, -n, -md and -mn, the tools' depths), for the
-// side to move after game_ply plies of the game.
+// Sets the clock, node and depth limits of l from the settings' level (the
+// console's clock, the protocol's last go, the command line's -t, -d, -n,
+// -md and -mn) for the side to move after game_ply plies of the game; the
+// go restrictions (mate, searchmoves) stay as they are.
+void apply_level(const EngineSettings& s, int side, int game_ply, SearchLimits& l);
+// Limits with the level and no restrictions.
 SearchLimits level_limits(const EngineSettings& s, int side, int game_ply);
 // Brings the move notation in step with the chess960 and protocol settings.
 void sync_notation_style();

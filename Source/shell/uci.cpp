@@ -176,11 +176,7 @@ static void go_command(const char* rest) {
         }
     }
     // The clock and the depth and node limits as the session now has them.
-    const SearchLimits restrictions = r;
-    r = game_level_limits();
-    r.mate_moves = restrictions.mate_moves;
-    r.root_move_count = restrictions.root_move_count;
-    for (int i = 0; i < r.root_move_count; i++) r.root_moves[i] = restrictions.root_moves[i];
+    apply_level(s, side, game_ply(), r);
     if (find("ponder")) {
         store_state(STATE_PONDER_WAITING);
         return;
