@@ -1,6 +1,7 @@
 #include "strength.h"
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include "../shell/settings.h"
 
 float calibration_nps = 0;
@@ -28,6 +29,19 @@ double speed_of_elo(double elo) {
     return mid;
 }
 
+double reference_move_seconds(double elo) {
+    constexpr int last = int(std::size(PACE_ANCHORS)) - 1;
+    int i = 0;
+    while (i < last - 1 && elo > PACE_ANCHORS[i + 1].elo) i++;
+    const PaceAnchor a = PACE_ANCHORS[i], b = PACE_ANCHORS[i + 1];
+    const double t = (elo - a.elo) / double(b.elo - a.elo);
+    return a.seconds * std::pow(b.seconds / a.seconds, t);
+}
+
+double elo_node_budget(double elo) {
+    return std::max(1.0, std::round(speed_of_elo(elo) * reference_move_seconds(elo)));
+}
+
 StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, float full_nps,
                              float expected_seconds) {
     StrengthLimit none = {false, full_nps, 0};
@@ -40,7 +54,7 @@ StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, 
     if (elo <= 0) return none;
     const double nps = speed_of_elo(elo);
     if (nps >= 0.9 * full_nps) return none;
-    const double budget = std::max(1.0, std::round(nps * REFERENCE_MOVE_SECONDS));
+    const double budget = elo_node_budget(elo);
     // Spread the budget over the move's expected time; with no time to go
     // by, search it at full speed.
     const double rate = expected_seconds > 0 ? budget / expected_seconds : full_nps;

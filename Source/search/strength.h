@@ -2,9 +2,9 @@
 // speed throttle) is held by the main worker sleeping whenever its node
 // rate runs above it. An Elo asked for (UCI_LimitStrength, UCI_Elo) is a
 // number of nodes per move: the Elo-versus-speed curve holds at a
-// reference pace, so a limited move searches the nodes the curve's rate
-// gives in REFERENCE_MOVE_SECONDS, at any time control, spread over the
-// time the move is expected to take.
+// reference pace that grows with the level, so a limited move searches the
+// nodes the curve's rate gives in reference_move_seconds(elo), at any time
+// control, spread over the time the move is expected to take.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -16,8 +16,19 @@ extern std::atomic<bool> throttle_on;
 // Nodes the current search may spend for the strength limit; 0 for none.
 extern int64_t strength_node_budget;
 
-// Seconds of a move at the pace where the Elo curve holds.
-constexpr double REFERENCE_MOVE_SECONDS = 20.0;
+// Seconds of a move at the pace where the Elo curve holds, measured against
+// stockfish 15.1's own UCI_Elo (docs/strength.md): the curve's rate gives
+// too few nodes for each step up in strength, so the pace grows with the
+// level. Between anchors the pace's logarithm is linear in Elo; beyond them
+// the nearest segment goes on.
+struct PaceAnchor {
+    int elo;
+    double seconds;
+};
+constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 25.0}, {2200, 70.0}, {2600, 140.0}};
+double reference_move_seconds(double elo);
+// The nodes a move at this Elo searches: the curve's rate at its pace.
+double elo_node_budget(double elo);
 
 // Elo(n) = 850 + 250 ln n - 5 (ln n)^2 for n nodes per second.
 double elo_of_speed(double nps);

@@ -1,5 +1,5 @@
 // The strength limit: an Elo becomes a number of nodes per move (the
-// curve's rate for REFERENCE_MOVE_SECONDS) spread over the move's expected
+// curve's rate over its level's pace) spread over the move's expected
 // time, a speed asked for stays that speed, and a limited search through
 // the executable stays within its nodes, with one thread or two.
 #include <gtest/gtest.h>
@@ -10,19 +10,26 @@
 namespace {
 
 TEST(Strength, EloBecomesNodesPerMove) {
-    static_assert(REFERENCE_MOVE_SECONDS == 20.0, "the values below are worked out for 20 s");
     // Elo(n) = 850 + 250 ln n - 5 (ln n)^2 solved by hand for n:
-    // 1800 -> ln n = 4.1432, n = 63.0; 2400 -> 7.2517, 1410;
-    // 2600 -> 8.4169, 4528; 2338 -> n = 1000 (Elo 2338.4).
+    // 1500 -> ln n = 2.7513, n = 15.66; 1800 -> 4.1432, 63.0;
+    // 2000 -> 5.1250, 168.2; 2400 -> 7.2517, 1410; 2600 -> 8.4169, 4523;
+    // 2338 -> n = 1000 (Elo 2338.4).
+    // Paces: the anchors 25 s (1800), 70 s (2200), 140 s (2600); 2000 is
+    // halfway in logarithm, 25 * sqrt(2.8) = 41.83 s; 2400, 70 * sqrt(2) =
+    // 98.99 s; 2338, 70 * 2^(138/400) = 88.91 s; 1500 goes on below the
+    // first segment, 25 * 2.8^-0.75 = 11.55 s.
     struct Case {
         int elo;
-        double nps;
-    } cases[] = {{1800, 63.0}, {2338, 998.0}, {2400, 1410.0}, {2600, 4528.0}};
+        double nps, pace, budget;
+    } cases[] = {{1500, 15.66, 11.55, 181},     {1800, 63.0, 25.0, 1575},      {2000, 168.2, 41.83, 7036},
+                 {2338, 998.0, 88.91, 88740},   {2400, 1410.0, 98.99, 139600}, {2600, 4523.0, 140.0, 633200}};
     const float full = 10000000.0f;
     for (const Case& c : cases) {
         // Within the half point of Elo the bisection stops at.
         EXPECT_NEAR(speed_of_elo(c.elo), c.nps, c.nps * 0.004) << c.elo;
-        const double budget = std::round(speed_of_elo(c.elo) * 20);
+        EXPECT_NEAR(reference_move_seconds(c.elo), c.pace, 0.01) << c.elo;
+        const double budget = elo_node_budget(c.elo);
+        EXPECT_NEAR(budget, c.budget, c.budget * 0.005) << c.elo;
         // A move of 2 s spreads the budget over 2 s; 0.1 s over 0.1 s.
         StrengthLimit two = strength_limit(true, c.elo, 0, full, 2.0f);
         EXPECT_EQ(two.node_budget, int64_t(budget)) << c.elo;
@@ -30,15 +37,17 @@ TEST(Strength, EloBecomesNodesPerMove) {
         EXPECT_NEAR(two.target_nps, budget / 2, 1) << c.elo;
         StrengthLimit blitz = strength_limit(true, c.elo, 0, full, 0.1f);
         EXPECT_EQ(blitz.node_budget, two.node_budget);
-        EXPECT_NEAR(blitz.target_nps, budget * 10, 10) << c.elo;
+        EXPECT_NEAR(blitz.target_nps, budget * 10, budget * 0.001) << c.elo;
         // No time to go by (go depth, nodes, infinite): the budget at full speed.
         StrengthLimit untimed = strength_limit(true, c.elo, 0, full, 0);
         EXPECT_EQ(untimed.node_budget, two.node_budget);
         EXPECT_FALSE(untimed.throttle);
         EXPECT_FLOAT_EQ(untimed.target_nps, full);
     }
-    EXPECT_NEAR(speed_of_elo(1800) * 20, 1260, 6);
-    EXPECT_NEAR(speed_of_elo(2400) * 20, 28200, 120);
+    // The pace grows with the level and passes through its anchors.
+    for (const PaceAnchor& a : PACE_ANCHORS) EXPECT_NEAR(reference_move_seconds(a.elo), a.seconds, 1e-9);
+    for (int elo = 1500; elo < 3300; elo += 50)
+        EXPECT_LT(elo_node_budget(elo), elo_node_budget(elo + 50)) << elo;
 }
 
 TEST(Strength, FullSpeedAndSpeedRequests) {
@@ -83,8 +92,9 @@ long long final_nodes(const EngineProcess& e, size_t from) {
 }
 
 TEST(Strength, LimitedSearchesStayWithinTheirNodes) {
-    const long long budget = std::llround(speed_of_elo(1600) * REFERENCE_MOVE_SECONDS);  // about 490
-    ASSERT_GT(budget, 300);
+    const long long budget = std::llround(elo_node_budget(1600));  // about 370
+    ASSERT_GT(budget, 250);
+    ASSERT_LT(budget, 500);
     for (const char* threads : {"1", "2"}) {
         EngineProcess e({"-use_hce"});
         ASSERT_TRUE(e.skip_startup());
