@@ -59,10 +59,9 @@ int main(int argc, char** argv) {
         // stdout unbuffered, so line buffering comes back here.
         if (prepare_process(argv[0])) return 1;
         setvbuf(stdout, nullptr, _IOLBF, 0);
-        settings.use_nn = eval == "network";
-        if (settings.use_nn && !net.empty()) {
-            snprintf(settings.nn_file, sizeof settings.nn_file, "%s", net.c_str());
-            if (load_network() != 1) {
+        eval_options.use_nn = eval == "network";
+        if (eval_options.use_nn && !net.empty()) {
+            if (load_network(net.c_str(), 0.0f) != 1) {
                 fprintf(stderr, "can't load the network %s\n", net.c_str());
                 return 1;
             }

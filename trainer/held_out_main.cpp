@@ -7,7 +7,6 @@
 #include <string>
 #include "eval/network.h"
 #include "held_out.h"
-#include "shell/settings.h"
 #include "tool_start.h"
 
 int main(int argc, char** argv) {
@@ -28,8 +27,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: vorn-heldout --data FILE.bin [--net FILE.nn] [--step N]\n");
         return 1;
     }
-    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", net.c_str());
-    if (load_network() != 1) {
+    if (load_network(net.c_str(), 0.0f) != 1) {
         fprintf(stderr, "can't load the network %s\n", net.c_str());
         return 1;
     }

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     // out the tail of the samples), so that every file has its share.
     std::vector<Sample> samples, held;
     set_default_settings();
-    settings.noise = SILENT_NOISE;
+    output_mode.noise = SILENT_NOISE;
     for (auto& d : data) {
         std::vector<Sample> part;
         const bool records_file = d.size() > 4 && d.compare(d.size() - 4, 4, ".bin") == 0;
@@ -110,9 +110,8 @@ int main(int argc, char** argv) {
         init_model(model, config.width, config.seed);
     } else {
         set_default_settings();
-        settings.noise = SILENT_NOISE;
-        snprintf(settings.nn_file, sizeof settings.nn_file, "%s", init.c_str());
-        if (load_network() != 1 || !model_from_loaded_network(model)) {
+        output_mode.noise = SILENT_NOISE;
+        if (load_network(init.c_str(), 0.0f) != 1 || !model_from_loaded_network(model)) {
             fprintf(stderr, "%s is not a network of the built-in layout\n", init.c_str());
             return 1;
         }
@@ -131,7 +130,7 @@ int main(int argc, char** argv) {
         // The held-out samples are the last ones after training.
         const size_t held = std::min(held_count, size_t(compare));
         set_default_settings();
-        settings.noise = SILENT_NOISE;
+        output_mode.noise = SILENT_NOISE;
         Agreement a;
         if (!compare_with_engine(model, samples.data() + samples.size() - held, held, out, a)) {
             fprintf(stderr, "the engine did not load %s\n", out.c_str());

@@ -10,7 +10,7 @@ inline void start_training_tool() {
     init_tables();
     init_zobrist();
     set_default_settings();
-    settings.noise = SILENT_NOISE;
+    output_mode.noise = SILENT_NOISE;
     register_params();
     apply_param_text(builtin_param_text);
 }

@@ -7,7 +7,6 @@
 #include <thread>
 #include "eval/network.h"
 #include "search/thread.h"
-#include "shell/settings.h"
 #include "tools/training_data.h"
 #include "position/attacks.h"
 #include "position/position.h"
@@ -391,8 +390,7 @@ void sample_record(const Sample& s, TrainingRecord& r) {
 }  // namespace
 
 bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const std::string& path, Agreement& out) {
-    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", path.c_str());
-    if (load_network() != 1) return false;
+    if (load_network(path.c_str(), 0.0f) != 1) return false;
     SearchThread* block = new_tool_block();
     if (!block) return false;
     out = Agreement();

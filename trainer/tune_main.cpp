@@ -10,7 +10,6 @@
 #include <vector>
 #include "eval/params.h"
 #include "search/thread.h"
-#include "shell/settings.h"
 #include "tools/training_data.h"
 #include "tune_hce.h"
 #include "tool_start.h"

@@ -6,7 +6,6 @@
 #include "../position/movegen.h"
 #include "../position/notation.h"
 #include "../system/output.h"
-#include "../shell/settings.h"
 
 static bool read_entry(FILE* f, int64_t index, BookEntry& e) {
     unsigned char raw[BOOK_ENTRY_SIZE];
@@ -87,17 +86,17 @@ static Move legal_book_move(const Position& p, uint16_t book_move) {
     return 0;
 }
 
-Move book_probe(const Position& p, const char* file_name) {
+Move book_probe(const Position& p, const char* file_name, int variety) {
     BookEntry entries[BOOK_MAX_MOVES];
     int n = read_book_entries(file_name, polyglot_key(p), entries, BOOK_MAX_MOVES);
     if (n == 0) return 0;
     int64_t shares[BOOK_MAX_MOVES], sum_weights = 0;
-    int64_t total = book_shares(entries, n, settings.book_variety, shares, sum_weights);
+    int64_t total = book_shares(entries, n, variety, shares, sum_weights);
     if (sum_weights == 0) return 0;
     int64_t threshold = int64_t((rand() % 1000) * (total * 0.001));
 
-    bool uci = settings.uci_mode;
-    bool console_notes = !uci && settings.noise < 9999.0f;
+    bool uci = output_mode.uci_mode;
+    bool console_notes = !uci && output_mode.noise < 9999.0f;
     char line[64 + BOOK_MAX_MOVES * 10] = "info string ( book moves are: ";
     size_t used = strlen(line);
     for (int i = 0; i < n; i++) {

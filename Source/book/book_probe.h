@@ -20,7 +20,8 @@ int64_t book_shares(const BookEntry* entries, int n, int variety, int64_t* share
 // whose running share sum before it is below threshold; -1 when none.
 int pick_book_entry(const BookEntry* entries, const int64_t* shares, int n, int64_t threshold);
 
-// A legal Move from the book for the position, 0 when the book has none.
+// A legal Move from the book for the position, 0 when the book has none;
+// variety (OwnBook_Variety) weights the choice as book_shares does.
 // Lists the candidates ("info string ( book moves are: ... )" in protocol
 // mode, one line each in console mode).
-Move book_probe(const Position& p, const char* file_name);
+Move book_probe(const Position& p, const char* file_name, int variety);

@@ -3,13 +3,14 @@
 #include "../position/attacks.h"
 #include "../position/kpk.h"
 #include "../search/thread.h"
-#include "../shell/settings.h"
 #include "bitmasks.h"
 #include "hce.h"
 #include "network.h"
 
 int root_side = WHITE;
 uint32_t eval_seed = 0;
+bool contempt_on = true;
+EvalOptions eval_options = DEFAULT_EVAL_OPTIONS;
 int16_t eval_noise = 0;
 int game_plies = 0;
 
@@ -71,7 +72,7 @@ int king_pawn_score(const Position& p, int strong, int side) {
 
 // Static score of a position that no rule settles and the cache misses.
 int static_score(SearchThread& t) {
-    if (settings.use_nn == 1 && network_loaded()) return network_endgame_scale(t.pos, network_eval(t));
+    if (eval_options.use_nn == 1 && network_loaded()) return network_endgame_scale(t.pos, network_eval(t));
     return clamp_eval(hce_eval(t));
 }
 
@@ -139,7 +140,7 @@ int evaluate(SearchThread& t, int side, int ply, int in_check) {
 
     int s = static_score(t);
 
-    if (game_plies > 4 && !(search_state.load(std::memory_order_relaxed) & STATE_FIXED)) {
+    if (game_plies > 4 && contempt_on) {
         // Contempt shrinks with the material left and turns into a small
         // draw-seeking bonus for the root side near bare kings.
         int minors = 0, rooks = 0, queens = 0, pawns = 0;
@@ -152,7 +153,7 @@ int evaluate(SearchThread& t, int side, int ply, int in_check) {
         int pawn_part = 100 * pawns < 1200 ? 100 * pawns : 1200;
         int m = 350 * minors + 550 * rooks + 1060 * queens + 2 * pawn_part;
         if (m > 8192) m = 8192;
-        int c = ((m - 4096) * settings.phase_contempt) / 4096 + (m * settings.contempt) / 8192;
+        int c = ((m - 4096) * eval_options.phase_contempt) / 4096 + (m * eval_options.contempt) / 8192;
         s += side == root_side ? c : -c;
     }
 

@@ -10,8 +10,18 @@ struct SearchThread;
 // Set by the search set-up at every search start.
 extern int root_side;       // side to move at the root
 extern uint32_t eval_seed;  // drawn per search; makes the noise repeatable within it
+// Off in fixed-limit searches (analysis, depth, nodes): their scores are
+// the position's own, without contempt.
+extern bool contempt_on;
 // Process-wide settings of the evaluation.
 extern int16_t eval_noise;  // width of the random noise, 0 = none
+struct EvalOptions {
+    uint8_t use_nn;          // the network when loaded, else the hand-crafted evaluation
+    int16_t contempt;        // centipawns, scaled by the material left
+    int16_t phase_contempt;  // added as the material falls from its middle value
+};
+extern EvalOptions eval_options;
+constexpr EvalOptions DEFAULT_EVAL_OPTIONS = {1, 0, 15};
 // Half-moves played in the game since its set-up position (main thread).
 extern int game_plies;
 

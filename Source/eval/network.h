@@ -77,10 +77,11 @@ struct NetworkState {
     NetworkTrace trace;
 };
 
-// Loads the network named by settings.nn_file: "embedded", "new" or a
-// path. 1 on success; 0 when the file is refused (the previous network,
-// or the built-in one when there is none, stays in use).
-int load_network();
+// Loads the network name: "embedded", "new" or a path, with noise of
+// train_weight added to the weights of a file. 1 on success; 0 when the
+// file is refused (the previous network, or the built-in one when there is
+// none, stays in use).
+int load_network(const char* name, float train_weight);
 // Score for the side to move in centipawns, -3000..3000 (-10001 when the
 // thread's buffers cannot be had).
 int network_eval(SearchThread& t);

@@ -10,7 +10,6 @@
 #include <vector>
 #include "../system/large_memory.h"
 #include "../system/output.h"
-#include "../shell/settings.h"
 #include "network.h"
 
 Network network;
@@ -133,7 +132,7 @@ int load_image(const unsigned char* data, size_t size, const char* name, float n
 int load_embedded() {
     size_t size = size_t(embedded_network_end - embedded_network_data);
     if (!load_image(embedded_network_data, size, "embedded", 0)) return 0;
-    if (settings.noise < SILENT_NOISE) engine_print("info string loaded embedded network");
+    if (output_mode.noise < SILENT_NOISE) engine_print("info string loaded embedded network");
     return 1;
 }
 
@@ -151,7 +150,7 @@ int load_random() {
     return 1;
 }
 
-int load_file(const char* path) {
+int load_file(const char* path, float train_weight) {
     FILE* f = fopen(path, "rb");
     if (!f) {
         engine_printf("info string can't open %s", path);
@@ -185,7 +184,7 @@ int load_file(const char* path) {
                       (unsigned long long)need);
         return 0;
     }
-    if (!load_image(data.data(), data.size(), path, settings.train_weight)) return 0;
+    if (!load_image(data.data(), data.size(), path, train_weight)) return 0;
     engine_printf("info string loaded %s", path);
     return 1;
 }
@@ -205,12 +204,11 @@ int64_t network_weight_count(const int16_t* hd) {
 
 bool network_loaded() { return network.weights != nullptr; }
 
-int load_network() {
-    const char* name = settings.nn_file;
+int load_network(const char* name, float train_weight) {
     int ok;
     if (strcmp(name, "embedded") == 0) ok = load_embedded();
     else if (strcmp(name, "new") == 0) ok = load_random();
-    else ok = load_file(name);
+    else ok = load_file(name, train_weight);
     // Without any network the built-in one stands in.
     if (!ok && !network_loaded()) load_embedded();
     return ok;

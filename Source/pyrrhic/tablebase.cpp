@@ -3,10 +3,11 @@
 #include "../position/attacks.h"
 #include "../position/makemove.h"
 #include "../system/output.h"
-#include "../shell/settings.h"
 #include "tbprobe.h"
 
-void tb_setup() { tb_init(settings.syzygy_path); }
+TablebaseOptions tb_options = DEFAULT_TB_OPTIONS;
+
+void tb_setup(const char* path) { tb_init(path); }
 
 TbPosition tb_position(const Position& p, int rule50) {
     TbPosition t;
@@ -29,8 +30,8 @@ int probe_tb_wdl(const Position& p, int depth) {
     if (p.castle) return TB_NONE;
     const int men = popcount(occupancy(p));
     if (men > tb_largest) return TB_NONE;
-    if (men >= 6 && depth < settings.tb_probe_depth6) return TB_NONE;
-    if (men == 7 && depth < settings.tb_probe_depth7) return TB_NONE;
+    if (men >= 6 && depth < tb_options.probe_depth6) return TB_NONE;
+    if (men == 7 && depth < tb_options.probe_depth7) return TB_NONE;
     int success;
     int v = tb_probe_wdl(tb_position(p, 0), success);  // -2 (loss) to 2 (win)
     return success ? v + TB_DRAW : TB_NONE;

@@ -5,8 +5,18 @@
 #include "../position/position.h"
 #include "tbchess.h"
 
-// Rescans the tablebase directories of the SyzygyPath setting.
-void tb_setup();
+// Rescans the tablebase directories of path (the SyzygyPath option):
+// directories separated by ':'.
+void tb_setup(const char* path);
+
+// The search probes 6- and 7-man tables only from these remaining depths on
+// (SyzygyProbeDepth6; the 7-man depth is never below 7).
+struct TablebaseOptions {
+    int8_t probe_depth6;
+    int8_t probe_depth7;
+};
+extern TablebaseOptions tb_options;
+constexpr TablebaseOptions DEFAULT_TB_OPTIONS = {1, 7};
 
 // Probe position of p; the half-move clock is given separately because the
 // search probes with 0 and the root ranking with the real clock.

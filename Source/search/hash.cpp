@@ -9,7 +9,7 @@
 #include "../position/zobrist.h"
 #include "../system/large_memory.h"
 #include "../system/output.h"
-#include "../shell/settings.h"
+#include "search_options.h"
 #include "thread.h"
 
 uint8_t hash_use = 1;
@@ -98,7 +98,7 @@ void clear_hash() {
     fill = 0;
     if (!table) return;
     uint64_t total = entry_count + 16;
-    int threads = settings.threads < 1 ? 1 : settings.threads;
+    int threads = search_options.threads < 1 ? 1 : search_options.threads;
     if (threads == 1 || entry_count <= 524288) {
         zero_range(table, total);
         return;

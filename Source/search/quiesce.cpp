@@ -2,10 +2,10 @@
 #include "../position/movegen.h"
 #include "../position/notation.h"
 #include "../position/see.h"
-#include "../shell/settings.h"
 #include "hash.h"
 #include "picker.h"
 #include "search.h"
+#include "search_control.h"
 
 namespace {
 

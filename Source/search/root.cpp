@@ -8,7 +8,6 @@
 #include "../position/movegen.h"
 #include "../position/see.h"
 #include "../pyrrhic/tablebase.h"
-#include "../shell/settings.h"
 #include "hash.h"
 #include "picker.h"
 #include "search.h"
@@ -29,7 +28,7 @@ constexpr int16_t good_capture[8] = {0, 220, 230, 230, 240, 250, 250, 0};
 
 inline bool stopped() { return stop_search.load(std::memory_order_relaxed) != 0; }
 
-int effective_threads() { return settings.threads < 1 ? 1 : settings.threads; }
+int effective_threads() { return search_options.threads < 1 ? 1 : search_options.threads; }
 
 void score_root_move(SearchThread& t, MoveEntry& e, Move table_move) {
     const Position& p = t.pos;
@@ -91,7 +90,7 @@ void print_info(int index, int pv_index, int depth, int score, const Move* line)
     float now = read_clock(false);
     Counters c = sum_counters();
     bool stop = stopped();
-    if (!(stop || now >= settings.noise) || settings.noise == SILENT_NOISE || depth <= 0 || !line[1]) return;
+    if (!(stop || now >= output_mode.noise) || output_mode.noise == SILENT_NOISE || depth <= 0 || !line[1]) return;
     if (!search_host().report) return;
     SearchThread& t = *thread_table[index];
     double hashfull = 0;
@@ -101,7 +100,7 @@ void print_info(int index, int pv_index, int depth, int score, const Move* line)
     }
     double nodes = double(c.nodes);
     double nps = now + 0.002 > 0.02 ? nodes / (now + 0.002) : 0;
-    SearchReport r = {index, pv_index, settings.multipv, depth, int(t.seldepth), score, now, nodes, nps,
+    SearchReport r = {index, pv_index, search_options.multipv, depth, int(t.seldepth), score, now, nodes, nps,
                       double(c.tb_hits), hashfull, stop, line, &t.pos};
     search_host().report(r);
 }
@@ -110,7 +109,7 @@ void publish_best(SearchThread& t) {
     if (t.best_move != shared.best) shared.change_depth = int(t.iteration_depth);
     int depth = t.iteration_depth;
     publish_result_only(t, depth, t.root_score);
-    if (depth > 1 && settings.multipv == 1) print_info(0, 1, depth, t.root_score, shared.pv);
+    if (depth > 1 && search_options.multipv == 1) print_info(0, 1, depth, t.root_score, shared.pv);
 }
 
 namespace {
@@ -160,7 +159,7 @@ MoveEntry* root_moves(SearchThread& t) {
 // that move is the answer.
 bool tablebase_root(SearchThread& t, MoveEntry* list, MoveEntry*& end) {
     Position& p = t.pos;
-    const int r = tb_filter_root(p, list, end, settings.noise != SILENT_NOISE);
+    const int r = tb_filter_root(p, list, end, output_mode.noise != SILENT_NOISE);
     shared.root_tb_result = r;
     t.plies[1].tb_result = r;
     Move tb_move;
@@ -178,7 +177,7 @@ bool tablebase_root(SearchThread& t, MoveEntry* list, MoveEntry*& end) {
 // further) and shake their move order a little, so that the workers part
 // ways and fill the shared table with different lines.
 int helper_iteration(SearchThread& t, int N, int max_depth, MoveEntry* list, MoveEntry* end) {
-    if (N > 5 && settings.multipv == 1) {
+    if (N > 5 && search_options.multipv == 1) {
         if (t.index & 4) N++;
         int md = shared.main_depth;
         if (N < md) N = md;
@@ -197,11 +196,11 @@ int helper_iteration(SearchThread& t, int N, int max_depth, MoveEntry* list, Mov
 // end sees the search alive between PVs.
 void report_progress(SearchThread& t, int N) {
     float now = read_clock(false);
-    if (now <= 3.5f || now <= settings.noise || !search_host().report) return;
+    if (now <= 3.5f || now <= output_mode.noise || !search_host().report) return;
     Counters c = sum_counters();
     double nps = double(c.nodes) / (now + 0.002);
     update_hashfull();
-    SearchReport r = {t.index, 1, settings.multipv, N, int(t.seldepth), 0, now, double(c.nodes), nps,
+    SearchReport r = {t.index, 1, search_options.multipv, N, int(t.seldepth), 0, now, double(c.nodes), nps,
                       double(c.tb_hits), hashfull_fraction() * 1000.0, false, nullptr, &t.pos};
     search_host().report(r);
 }
@@ -238,7 +237,7 @@ int search_root_line(SearchThread& t, int k, int N, MoveEntry* first, MoveEntry*
             Move m = e->move;
             uint16_t flags = classify_move(p, *e);
             root.move_flags = flags;
-            if (main && k == 0 && settings.uci_mode && e == first) report_progress(t, N);
+            if (main && k == 0 && output_mode.uci_mode && e == first) report_progress(t, N);
             // Late quiet root moves are tried a ply shallower first.
             int reduction = N > 4 && flags == 0 && searched >= 3 && has_material ? 1 : 0;
             e->score = int16_t(a - searched - 1);
@@ -394,7 +393,7 @@ void root_search(int index) {
         return;
     }
 
-    const int multipv = main ? (settings.multipv < 1 ? 1 : settings.multipv) : 1;
+    const int multipv = main ? (search_options.multipv < 1 ? 1 : search_options.multipv) : 1;
     const bool has_material = p.bb[make_piece(side, PAWN)] &&
                               (p.bb[side * 8] & ~p.bb[make_piece(side, PAWN)] & ~p.bb[make_piece(side, KING)]);
     int pv_scores[MAX_PV_LINES];

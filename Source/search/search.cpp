@@ -6,7 +6,6 @@
 #include "../position/notation.h"
 #include "../position/see.h"
 #include "../pyrrhic/tablebase.h"
-#include "../shell/settings.h"
 #include "hash.h"
 #include "picker.h"
 #include "search_control.h"

@@ -10,6 +10,9 @@
 #include "time_control.h"
 
 SearchResult search_result;
+SearchOptions search_options = DEFAULT_SEARCH_OPTIONS;
+std::atomic<uint16_t> search_state{0};
+std::atomic<uint8_t> stop_search{0};
 SearchLimits search_limits;
 
 static SearchHost host;
@@ -104,7 +107,7 @@ void start_search(uint16_t state, bool threaded, const SearchLimits& limits) {
     search_limits = limits;
     store_state(state);
     setup_search();
-    int threads = settings.threads < 1 ? 1 : settings.threads > MAX_THREADS ? MAX_THREADS : settings.threads;
+    int threads = search_options.threads < 1 ? 1 : search_options.threads > MAX_THREADS ? MAX_THREADS : search_options.threads;
     // A limited strength is the main worker's nodes: helpers would add to
     // it unmeasured.
     if (throttle_on.load(std::memory_order_relaxed) || strength_node_budget > 0) threads = 1;
@@ -137,7 +140,7 @@ void start_search(uint16_t state, bool threaded, const SearchLimits& limits) {
                 exit(255);
             }
         }
-        while (!settings.quit_requested) {
+        while (!(host.quitting && host.quitting())) {
             check_time();
             if (load_state() & STATE_RESULT_READY) break;
             if (!(load_state() & STATE_STOP_REQUESTED) && host.poll_input) host.poll_input();

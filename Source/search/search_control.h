@@ -3,11 +3,20 @@
 #pragma once
 #include <cstdint>
 #include "../position/types.h"
-#include "../shell/settings.h"
+#include <atomic>
 #include "search_limits.h"
+#include "search_options.h"
 #include "thread.h"
 
 constexpr int MAX_PV_RESULTS = 256;
+
+// Search-state word: mode bits and flags shared with the search threads.
+constexpr uint16_t STATE_NORMAL = 1, STATE_PONDER = 2, STATE_FIXED = 4;
+constexpr uint16_t STATE_GO_WAITING = 0x10, STATE_PONDER_WAITING = 0x20;
+constexpr uint16_t STATE_RESULT_READY = 0x40, STATE_STOP_REQUESTED = 0x80;
+
+extern std::atomic<uint16_t> search_state;
+extern std::atomic<uint8_t> stop_search;
 
 // The result of the last search (or book move), as the protocol and the
 // tools read it once the search is over.
@@ -52,11 +61,14 @@ struct SearchReport {
 // What the search needs from the program around it: the block that holds
 // the game's root position and history (every search copies its root from
 // it), the input poll run while the workers search, so that stop,
-// ponderhit and isready are answered at once (none: nothing is read), and
-// the reporter of its lines (none: nothing is printed).
+// ponderhit and isready are answered at once (none: nothing is read),
+// whether the program is quitting (then the workers are stopped without
+// waiting for their result), and the reporter of its lines (none: nothing
+// is printed).
 struct SearchHost {
     SearchThread* game = nullptr;
     void (*poll_input)() = nullptr;
+    bool (*quitting)() = nullptr;
     void (*report)(const SearchReport&) = nullptr;
 };
 void set_search_host(const SearchHost& host);

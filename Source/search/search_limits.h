@@ -24,6 +24,11 @@ struct SearchLimits {
     float base_time = 5.0f;  // seconds: the move's time (per move)
     float time_left = 5.0f;  // seconds on the mover's clock (the other kinds)
     float increment = 0.0f;  // seconds the mover gets after the move
+    // Milliseconds a move loses between the engine and the clock (MoveOverhead).
+    int16_t move_overhead = 50;
+    // The Ponder option: the engine thinks on the opponent's time too, so
+    // a move may take a little more of its own.
+    bool ponder = false;
 
     int64_t max_nodes = NO_NODE_LIMIT;
     // Node count from which the main worker tests the node and depth limits.

@@ -1,7 +1,7 @@
 #include "search_tables.h"
 #include <cmath>
 #include <cstdio>
-#include "../shell/settings.h"
+#include "search_options.h"
 
 SearchTables search_tables;
 
@@ -9,11 +9,11 @@ static int8_t round_half_away(double x) { return int8_t(x < 0 ? -std::floor(-x +
 
 void build_search_tables() {
     SearchTables& s = search_tables;
-    double c = settings.selectivity < 20 ? 20 : settings.selectivity > 200 ? 200 : settings.selectivity;
+    double c = search_options.selectivity < 20 ? 20 : search_options.selectivity > 200 ? 200 : search_options.selectivity;
     float k = float(1.5 / (0.01 * c + 0.5));
     for (int i = 0; i < 8; i++) {
-        s.fp_margins[i] = int16_t(i > settings.FP_depth ? MARGIN_OFF : int(i * 100 * k));
-        s.sep_margins[i] = int16_t(i > settings.SEP_depth ? MARGIN_OFF : int(i * 50 * k));
+        s.fp_margins[i] = int16_t(i > search_options.FP_depth ? MARGIN_OFF : int(i * 100 * k));
+        s.sep_margins[i] = int16_t(i > search_options.SEP_depth ? MARGIN_OFF : int(i * 50 * k));
     }
     for (int d = 0; d < 32; d++)
         for (int m = 0; m < 32; m++) {
@@ -26,11 +26,11 @@ void build_search_tables() {
             double w2 = double(v2) * c;
             s.reduction[1][d][m] = w2 < 0 ? 0 : w2 > 500 ? 5 : round_half_away(w2 / 100);
         }
-    s.fp_depth = settings.FP_depth;
-    s.sep_depth = settings.SEP_depth;
-    s.nmp_depth = settings.NMP_depth;
-    s.lmp_depth = settings.LMP_depth;
-    s.lmr_depth = settings.LMR_depth;
+    s.fp_depth = search_options.FP_depth;
+    s.sep_depth = search_options.SEP_depth;
+    s.nmp_depth = search_options.NMP_depth;
+    s.lmp_depth = search_options.LMP_depth;
+    s.lmr_depth = search_options.LMR_depth;
 }
 
 void print_search_tables() {

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include "../shell/settings.h"
+#include "search_options.h"
 
 float calibration_nps = 0;
 // Until the speed is measured the rating scale tops out at the highest
@@ -10,6 +10,7 @@ float calibration_nps = 0;
 float calibrated_elo = 3300;
 std::atomic<bool> throttle_on{false};
 int64_t strength_node_budget = 0;
+float target_nps = 0;
 
 double elo_of_speed(double nps) {
     // A speed of zero (no calibration yet) would give an infinite logarithm.
@@ -63,7 +64,7 @@ StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, 
 }
 
 void set_strength(float expected_seconds) {
-    const StrengthLimit limit = strength_limit(settings.limit_strength != 0, settings.elo, settings.speed_request,
+    const StrengthLimit limit = strength_limit(search_options.limit_strength != 0, search_options.elo, search_options.speed_request,
                                                calibration_nps, expected_seconds);
     target_nps = limit.target_nps;
     strength_node_budget = limit.node_budget;

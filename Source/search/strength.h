@@ -15,6 +15,8 @@ extern float calibrated_elo;
 extern std::atomic<bool> throttle_on;
 // Nodes the current search may spend for the strength limit; 0 for none.
 extern int64_t strength_node_budget;
+// The node rate the throttle holds (the full speed when it is off).
+extern float target_nps;
 
 // Seconds of a move at the pace where the Elo curve holds, measured against
 // stockfish 15.1's own UCI_Elo (docs/strength.md): the curve's rate gives

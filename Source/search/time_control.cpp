@@ -6,7 +6,6 @@
 #include "../position/position.h"
 #include "../pyrrhic/tablebase.h"
 #include "../system/output.h"
-#include "../shell/settings.h"
 #include "hash.h"
 #include "search.h"
 #include "search_control.h"
@@ -37,7 +36,7 @@ float read_clock(bool reset) {
 // Whether a helper that finished the published depth prefers another move
 // with a clearly better score: a sign that the main line is not settled.
 static bool helpers_disagree(int score, int margin) {
-    int n = settings.threads;
+    int n = search_options.threads;
     int depth = shared.depth;
     Move best = shared.best;
     for (int i = 1; i < n && i < MAX_THREADS; i++) {
@@ -49,7 +48,6 @@ static bool helpers_disagree(int score, int margin) {
 }
 
 void check_time() {
-    const EngineSettings& s = settings;
     const SearchLimits& L = search_limits;
     float el = read_clock(false);
     float T = mover_clock(L), I = L.increment;
@@ -70,7 +68,7 @@ void check_time() {
 
     float R = T - el > 0 ? T - el : 0.0f;
     float f = 1.0f / float(moves_left + 1);
-    if (s.ponder) f *= 1.25f;
+    if (L.ponder) f *= 1.25f;
     float target = f * R + b;
     if (!thread_table[0] || !timed || d <= 1) {
         target_time.store(target, std::memory_order_relaxed);
@@ -88,7 +86,7 @@ void check_time() {
     if (unstable && d > 4 && shared.change_depth >= d - 2) f += 0.01f;
     float x = helpers_disagree(score, l) ? 0.02f : 0.0f;
 
-    target = R * (f + x) + b - float(s.move_overhead) * 0.001f;
+    target = R * (f + x) + b - float(L.move_overhead) * 0.001f;
     if (target < 0.005f) target = 0.005f;
     if (shared.root_tb_result != TB_NONE) target *= 0.5f;
     target_time.store(target, std::memory_order_relaxed);
@@ -96,7 +94,6 @@ void check_time() {
 }
 
 void setup_search() {
-    const EngineSettings& s = settings;
     read_clock(true);
     build_search_tables();
 
@@ -125,6 +122,7 @@ void setup_search() {
     eval_seed = g.seed;
     root_side = g.pos.side;
     game_plies = g.game.depth;
+    contempt_on = !(load_state() & STATE_FIXED);
 
     for (int i = 0; i < MAX_THREADS; i++) {
         SearchThread* t = thread_table[i];
@@ -145,7 +143,7 @@ void setup_search() {
     search_node_check = std::min(search_limits.node_check, search_limits.max_nodes);
     if (strength_node_budget > 0) search_node_check = std::min(search_node_check, strength_node_budget);
 
-    if (s.noise < SILENT_NOISE && (!s.uci_mode || s.log)) {
+    if (output_mode.noise < SILENT_NOISE && (!output_mode.uci_mode || logging_on())) {
         char fen[128];
         get_fen(g.pos, fen, 1);
         engine_printf("info string fen %s", fen);

@@ -198,9 +198,9 @@ void console_command(const char* line) {
     } else if (is("edit")) {
         edit_board();
     } else if (is("book")) {
-        book_probe(game_position(), settings.book_file);
+        book_probe(game_position(), settings.book_file, settings.book_variety);
         engine_print("");
-        book_probe(game_position(), settings.book2_file);
+        book_probe(game_position(), settings.book2_file, settings.book_variety);
         engine_print("");
     } else if (is("swap")) {
         print_exchanges();

@@ -26,20 +26,20 @@ float clock_time(const char* text) {
 
 struct NamedField {
     const char* name;
-    int16_t EngineSettings::*field;
+    int16_t* field;
     int lo, hi;
 };
 
 const NamedField named_fields[] = {
-    {"NMP_depth", &EngineSettings::NMP_depth, -32768, 32767},
-    {"SEP_depth", &EngineSettings::SEP_depth, -32768, 32767},
-    {"FP_depth", &EngineSettings::FP_depth, -32768, 32767},
-    {"LMP_depth", &EngineSettings::LMP_depth, -32768, 32767},
-    {"LMR_depth", &EngineSettings::LMR_depth, -32768, 32767},
+    {"NMP_depth", &search_options.NMP_depth, -32768, 32767},
+    {"SEP_depth", &search_options.SEP_depth, -32768, 32767},
+    {"FP_depth", &search_options.FP_depth, -32768, 32767},
+    {"LMP_depth", &search_options.LMP_depth, -32768, 32767},
+    {"LMR_depth", &search_options.LMR_depth, -32768, 32767},
     // The switch and the option keep Selectivity in 10..200; so does this.
-    {"Selectivity", &EngineSettings::selectivity, 10, 200},
-    {"contempt", &EngineSettings::contempt, -32768, 32767},
-    {"ponder", &EngineSettings::ponder, -32768, 32767},
+    {"Selectivity", &search_options.selectivity, 10, 200},
+    {"contempt", &eval_options.contempt, -32768, 32767},
+    {"ponder", &settings.ponder, -32768, 32767},
 };
 
 }  // namespace
@@ -50,9 +50,9 @@ void set_command(const char* name, const char* v1, const char* v2, const char* v
     if (is("hash")) {
         hash_use = clamped<uint8_t>(whole(v1), 0, 255);
     } else if (is("noise")) {
-        s.noise = float(atof(v1));
+        output_mode.noise = float(atof(v1));
     } else if (strstr(name, "multipv")) {
-        s.multipv = clamped<uint8_t>(whole(v1), 1, 255);
+        search_options.multipv = clamped<uint8_t>(whole(v1), 1, 255);
     } else if (is("debug")) {
         s.analysis_debug = clamped<uint8_t>(whole(v1), 0, 255);
     } else if (is("frc")) {
@@ -72,30 +72,29 @@ void set_command(const char* name, const char* v1, const char* v2, const char* v
         s.max_nodes = n < 0 ? 0 : n;
     } else if (is("target_nps")) {
         target_nps = float(atof(v1));
-        s.speed_request = target_nps;
-        s.limit_strength = 1;
-        s.elo = int16_t(elo_of_speed(target_nps));
-        engine_printf("target_nps set to %.0f, Elo= %d", double(target_nps), s.elo);
+        search_options.speed_request = target_nps;
+        search_options.limit_strength = 1;
+        search_options.elo = int16_t(elo_of_speed(target_nps));
+        engine_printf("target_nps set to %.0f, Elo= %d", double(target_nps), search_options.elo);
     } else if (is("ss")) {
         if (whole(v1) == 1) {
             // The copy is taken before the switches are read, so it holds
             // the protocol mode; the console must stay the console.
-            uint8_t mode = s.uci_mode, quit = s.quit_requested;
-            settings = saved_settings;
-            s.uci_mode = mode;
+            uint8_t quit = s.quit_requested;
+            restore_settings(saved_settings);
             s.quit_requested = quit;
             set_logging(s.log != 0);
             engine_print("set default Settings");
         } else {
-            s.SEP_depth = s.LMP_depth = 0;
-            s.NMP_depth = s.LMR_depth = 99;
+            search_options.SEP_depth = search_options.LMP_depth = 0;
+            search_options.NMP_depth = search_options.LMR_depth = 99;
             engine_print("selectivity set to OFF");
         }
     } else {
         for (const NamedField& f : named_fields) {
             if (!is(f.name)) continue;
-            s.*f.field = clamped<int16_t>(whole(v1), f.lo, f.hi);
-            engine_printf("%s set to %d", f.name, s.*f.field);
+            *f.field = clamped<int16_t>(whole(v1), f.lo, f.hi);
+            engine_printf("%s set to %d", f.name, *f.field);
             return;
         }
     }

@@ -38,13 +38,14 @@ static void announce_check(const char* name, int value) {
 }
 
 void announce_options() {
-    EngineSettings& s = saved_settings;
+    const EngineSettings& s = saved_settings.shell;
+    SearchOptions& search = saved_settings.search;
     engine_printf("option name ConfigFilePath type string default %s", s.config_file);
     announce_spin("Hash", settings.hash_mb, 0, 65536);
     announce_spin("Threads", 1, 1, 512);
     engine_print("option name Clear Hash type button");
     engine_printf("option name NN_File type string default %s", settings.nn_file);
-    announce_check("Use_NN_eval", settings.use_nn);
+    announce_check("Use_NN_eval", eval_options.use_nn);
     announce_check("OwnBook", s.own_book);
     engine_printf("option name OwnBook_File type string default %s", s.book_file);
     announce_spin("OwnBook_Depth", s.book_depth, 0, 60);
@@ -52,19 +53,19 @@ void announce_options() {
     announce_spin("OwnBook2_Depth", s.book2_depth, 0, 60);
     announce_spin("OwnBook_Variety", s.book_variety, 0, 100);
     engine_printf("option name SyzygyPath type string default %s", s.syzygy_path);
-    announce_spin("SyzygyProbeDepth6", int8_t(s.tb_probe_depth6), -5, 100);
+    announce_spin("SyzygyProbeDepth6", int8_t(saved_settings.tb.probe_depth6), -5, 100);
     announce_check("Log", s.log);
     announce_check("Ponder", s.ponder);
-    announce_spin("MultiPV", s.multipv, 1, 255);
+    announce_spin("MultiPV", search.multipv, 1, 255);
     announce_check("UCI_Chess960", settings.chess960);
     announce_spin("MoveOverhead", s.move_overhead, 0, 1000);
-    announce_check("UCI_LimitStrength", s.limit_strength);
+    announce_check("UCI_LimitStrength", search.limit_strength);
     const int top = elo_ceiling();
-    if (s.elo == 0) s.elo = int16_t(top);
-    announce_spin("UCI_Elo", s.elo, 1500, top);
+    if (search.elo == 0) search.elo = int16_t(top);
+    announce_spin("UCI_Elo", search.elo, 1500, top);
     engine_print("option name UCI_Opponent type string default ");
-    announce_spin("Contempt", s.contempt, -150, 150);
-    announce_spin("Selectivity", s.selectivity, 0, 200);
+    announce_spin("Contempt", saved_settings.eval.contempt, -150, 150);
+    announce_spin("Selectivity", search.selectivity, 0, 200);
 }
 
 // Reads, clamps and reports a spin value.
@@ -88,9 +89,9 @@ static void text_value(const char* name, char* field, size_t size, const char* v
 
 static void strength_from_nps(float nps) {
     target_nps = nps;
-    settings.speed_request = nps;
-    settings.limit_strength = 1;
-    settings.elo = int16_t(elo_of_speed(nps));
+    search_options.speed_request = nps;
+    search_options.limit_strength = 1;
+    search_options.elo = int16_t(elo_of_speed(nps));
 }
 
 void set_option(const char* name, const char* value) {
@@ -107,21 +108,21 @@ void set_option(const char* name, const char* value) {
         // engine keeps a working table and says which size it has.
         const int wanted = spin(name, value, 0, 65536);
         s.hash_mb = wanted;
-        while (!allocate_hash(s.hash_mb, s.noise < SILENT_NOISE)) s.hash_mb /= 2;  // 0 needs no memory and always succeeds
+        while (!allocate_hash(s.hash_mb, output_mode.noise < SILENT_NOISE)) s.hash_mb /= 2;  // 0 needs no memory and always succeeds
         if (s.hash_mb != wanted)
             engine_printf("info string cannot allocate %d Mbytes for the hash table, using %d", wanted, s.hash_mb);
     }
-    if (is("Threads")) s.threads = int16_t(spin(name, value, 0, 512));
+    if (is("Threads")) search_options.threads = int16_t(spin(name, value, 0, 512));
     if (is("MoveOverhead")) s.move_overhead = int16_t(spin(name, value, 0, 1000));
     if (is("Ponder")) s.ponder = int16_t(check(name, value));
-    if (is("Contempt")) s.contempt = int16_t(spin(name, value, -150, 150));
-    if (is("Selectivity")) s.selectivity = int16_t(spin(name, value, 0, 200));
-    if (is("MultiPV")) s.multipv = uint8_t(spin(name, value, 1, 255));
+    if (is("Contempt")) eval_options.contempt = int16_t(spin(name, value, -150, 150));
+    if (is("Selectivity")) search_options.selectivity = int16_t(spin(name, value, 0, 200));
+    if (is("MultiPV")) search_options.multipv = uint8_t(spin(name, value, 1, 255));
     if (is("NN_File")) {
         text_value(name, s.nn_file, sizeof s.nn_file, value);
-        load_network();
+        load_network(s.nn_file, s.train_weight);
     }
-    if (is("Use_NN_eval")) s.use_nn = uint8_t(check(name, value));
+    if (is("Use_NN_eval")) eval_options.use_nn = uint8_t(check(name, value));
     if (is("OwnBook")) s.own_book = uint8_t(check(name, value));
     if (is("OwnBook_File")) text_value(name, s.book_file, sizeof s.book_file, value);
     if (is("OwnBook2_File")) text_value(name, s.book2_file, sizeof s.book2_file, value);
@@ -139,18 +140,20 @@ void set_option(const char* name, const char* value) {
     }
     if (is("SyzygyPath")) {
         text_value(name, s.syzygy_path, sizeof s.syzygy_path, value);
-        tb_setup();
+        tb_setup(s.syzygy_path);
     }
     if (is("SyzygyProbeDepth6")) {
         int v = spin(name, value, -5, 100);
-        s.tb_probe_depth6 = int8_t(v);
-        s.tb_probe_depth7 = int8_t(v > 7 ? v : 7);
+        tb_options.probe_depth6 = int8_t(v);
+        tb_options.probe_depth7 = int8_t(v > 7 ? v : 7);
     }
     // An Elo asked for replaces a speed asked for earlier.
-    if (is("UCI_LimitStrength")) s.limit_strength = uint8_t(check(name, value)), s.speed_request = 0;
+    if (is("UCI_LimitStrength"))
+        search_options.limit_strength = uint8_t(check(name, value)), search_options.speed_request = 0;
     // The range announced is the range taken: a front end that checks a
     // value against it must not have it changed behind its back.
-    if (is("UCI_Elo")) s.elo = int16_t(spin(name, value, 1500, elo_ceiling())), s.speed_request = 0;
+    if (is("UCI_Elo"))
+        search_options.elo = int16_t(spin(name, value, 1500, elo_ceiling())), search_options.speed_request = 0;
     if (is("UCI_Opponent")) {
         // The value reads like "GM 2800 human Name": title, rating, kind, name.
         const char* rating = strchr(value, ' ');
@@ -206,6 +209,6 @@ int read_config_file() {
     }
     fclose(f);
     config_depth--;
-    saved_settings = settings;
+    saved_settings = current_settings();
     return 1;
 }

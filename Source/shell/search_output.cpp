@@ -5,7 +5,6 @@
 #include "../search/hash.h"
 #include "../search/search.h"
 #include "../system/output.h"
-#include "settings.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ void print_search_report(const SearchReport& r) {
     char multipv[24] = "";
     if (r.multipv > 1) snprintf(multipv, sizeof multipv, "multipv %d ", r.pv_index);
     char moves[2048];
-    if (settings.uci_mode) {
+    if (output_mode.uci_mode) {
         line_text(*r.root, r.line, 80, false, moves, sizeof moves);
         engine_printf("info %sdepth %d seldepth %d score %s time %.0f nodes %.0f nps %.0f tbhits %.0f hashfull %.0f pv %s",
                       multipv, r.depth, r.seldepth, score_text, double(r.seconds) * 1000.0, r.nodes, r.nps, r.tb_hits,

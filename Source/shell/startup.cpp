@@ -69,6 +69,8 @@ static SearchThread* new_block() {
     return t;
 }
 
+static bool quitting() { return settings.quit_requested != 0; }
+
 int prepare_process(const char* program) {
     setvbuf(stdout, nullptr, _IONBF, 0);
     setvbuf(stdin, nullptr, _IONBF, 0);
@@ -83,7 +85,7 @@ int prepare_process(const char* program) {
     }
     if (!thread_table[0] && !(thread_table[0] = new_block())) return 1;
     if (!game_block && !(game_block = new_block())) return 1;
-    set_search_host({game_block, read_command, print_search_report});
+    set_search_host({game_block, read_command, quitting, print_search_report});
 
     static bool tables_built = false;
     if (!tables_built) {
@@ -92,7 +94,7 @@ int prepare_process(const char* program) {
         tables_built = true;
     }
     set_default_settings();
-    saved_settings = settings;
+    saved_settings = current_settings();
     return 0;
 }
 
@@ -118,15 +120,15 @@ int read_switches(int argc, char** argv, EngineMode& mode, ToolArguments& tools)
         auto is = [&](const char* name) { return !missing && strcmp(argv[i], name) == 0; };
         auto text = [](char* field, size_t size, const char* value) { snprintf(field, size, "%s", value); };
 
-        if (is("-uci")) s.uci_mode = 1;
-        if (is("-c")) s.uci_mode = 0;
+        if (is("-uci")) output_mode.uci_mode = 1;
+        if (is("-c")) output_mode.uci_mode = 0;
         if (is("-log")) s.log = 2;
         if (is("-numa")) {
             // One memory node is all this platform build knows: accepted, no effect.
         }
-        if (is("-noise")) s.noise = float(atof(arg()));
+        if (is("-noise")) output_mode.noise = float(atof(arg()));
         if (is("-quiet")) {
-            s.noise = SILENT_NOISE;
+            output_mode.noise = SILENT_NOISE;
             s.log = 0;
         }
         if (is("-cfg")) text(s.config_file, sizeof s.config_file, arg());
@@ -158,23 +160,23 @@ int read_switches(int argc, char** argv, EngineMode& mode, ToolArguments& tools)
         }
         if (is("-nps")) {
             target_nps = float(atof(arg()));
-            s.limit_strength = 1;
-            s.elo = int16_t(elo_of_speed(target_nps));
-            printf("Elo= %d\n", s.elo);
+            search_options.limit_strength = 1;
+            search_options.elo = int16_t(elo_of_speed(target_nps));
+            printf("Elo= %d\n", search_options.elo);
         }
         if (is("-hash")) s.hash_mb = int32_t(clamp(integer(arg()), 0, 65536));
-        if (is("-threads")) s.threads = int16_t(clamp(integer(arg()), 1, 512));
+        if (is("-threads")) search_options.threads = int16_t(clamp(integer(arg()), 1, 512));
         if (is("-book")) text(s.book_file, sizeof s.book_file, arg());
         if (is("-tbpath")) text(s.syzygy_path, sizeof s.syzygy_path, arg());
         if (is("-tbx")) text(s.syzygy_path, sizeof s.syzygy_path, "\\Chess\\Syzygy\\6-Piece;\\Chess\\Syzygy\\7-Piece");
-        if (is("-use_hce")) s.use_nn = 0;
-        if (is("-use_nn")) s.use_nn = 1;
+        if (is("-use_hce")) eval_options.use_nn = 0;
+        if (is("-use_nn")) eval_options.use_nn = 1;
         if (is("-o")) text(tools.epd_out, sizeof tools.epd_out, arg());
-        if (is("-mpv")) s.multipv = uint8_t(clamp(integer(arg()), 1, 255));
-        if (is("-ss")) s.selectivity = int16_t(clamp(integer(arg()), 10, 200));
+        if (is("-mpv")) search_options.multipv = uint8_t(clamp(integer(arg()), 1, 255));
+        if (is("-ss")) search_options.selectivity = int16_t(clamp(integer(arg()), 10, 200));
         if (is("-anepd")) {
             text(tools.epd_in, sizeof tools.epd_in, arg());
-            s.noise = SILENT_NOISE;
+            output_mode.noise = SILENT_NOISE;
             mode = MODE_ANEPD;
         }
         if (!missing && strstr(argv[i], "-scan_pgn")) {
@@ -232,7 +234,7 @@ int read_switches(int argc, char** argv, EngineMode& mode, ToolArguments& tools)
             tools.train_positions = integer(count);
             if (tools.train_positions < 1) return 1;
             s.book_variety = 75;
-            s.noise = SILENT_NOISE;
+            output_mode.noise = SILENT_NOISE;
             mode = MODE_GENTRAINDATA;
             // The openings file has a fixed name; one given after the count replaces it.
             if (i + 1 < argc && argv[i + 1][0] != '-') text(tools.openings_input, sizeof tools.openings_input, argv[++i]);
@@ -327,19 +329,19 @@ static void calibrate() {
     EngineSettings& s = settings;
     set_game_position(calibration_fen);
     clear_game_record();
-    int16_t threads = s.threads;
-    float noise = s.noise;
-    uint8_t limit = s.limit_strength;
-    s.threads = 1;
-    s.noise = SILENT_NOISE;
-    s.limit_strength = 0;
+    int16_t threads = search_options.threads;
+    float noise = output_mode.noise;
+    uint8_t limit = search_options.limit_strength;
+    search_options.threads = 1;
+    output_mode.noise = SILENT_NOISE;
+    search_options.limit_strength = 0;
     SearchLimits limits = game_level_limits();
     limits.max_nodes = 35000;
     start_search(STATE_FIXED, false, limits);
     store_state(0);
-    s.threads = threads;
-    s.noise = noise;
-    s.limit_strength = limit;
+    search_options.threads = threads;
+    output_mode.noise = noise;
+    search_options.limit_strength = limit;
     calibration_nps = float(double(thread_table[0]->nodes) / (search_result.elapsed + 0.002) * 1.18);
     calibrated_elo = float(elo_of_speed(calibration_nps));
     engine_printf("info string et= %.3f, calibration nps= %0.0f, elo= %0.0f", double(search_result.elapsed), double(calibration_nps),
@@ -366,17 +368,17 @@ int engine_main(int argc, char** argv) {
     ToolArguments tools;
     if (int status = read_switches(argc, argv, mode, tools)) return status;
     sync_notation_style();
-    if (mode == MODE_TRAIN || settings.use_nn == 2) {
+    if (mode == MODE_TRAIN || eval_options.use_nn == 2) {
         printf("Need to compile with 'make train_'\n");
         return 1;
     }
-    if (settings.noise < SILENT_NOISE) engine_printf("info string Hello from %s", engine_name);
+    if (output_mode.noise < SILENT_NOISE) engine_printf("info string Hello from %s", engine_name);
 
     // Small searches get a small table.
     if (settings.max_depth < 9 || settings.max_nodes <= 100000) settings.hash_mb = 2;
     else if (settings.max_nodes <= 200000 || settings.max_depth == 9) settings.hash_mb = 4;
     // The key numbers are made where the table is first allocated.
-    if (!allocate_hash(settings.hash_mb, settings.noise < SILENT_NOISE)) return 1;
+    if (!allocate_hash(settings.hash_mb, output_mode.noise < SILENT_NOISE)) return 1;
 
     if (settings.config_file[0]) read_config_file();
     if (settings.log && !open_log()) settings.log = 0;
@@ -387,8 +389,8 @@ int engine_main(int argc, char** argv) {
         if (apply_param_file(params_file)) engine_printf("info string loaded parameters from %s", params_file);
         else engine_printf("info string can't read parameters from %s", params_file);
     }
-    load_network();
-    if (strlen(settings.syzygy_path) > 1) tb_setup();
+    load_network(settings.nn_file, settings.train_weight);
+    if (strlen(settings.syzygy_path) > 1) tb_setup(settings.syzygy_path);
 
     switch (mode) {
         case MODE_ENGINE:

@@ -197,7 +197,7 @@ static void setoption_command(const char* rest) {
         if (v) snprintf(value, sizeof value, "%s", v[5] ? v + 6 : v + 5);
     }
     set_option(name, value);
-    saved_settings = settings;
+    saved_settings = current_settings();
 }
 
 static void ucinewgame_command() {
@@ -295,7 +295,7 @@ static void position_command(const char* rest) {
 }
 
 static void uci_command() {
-    settings.uci_mode = 1;
+    output_mode.uci_mode = 1;
     engine_printf("id name %s", engine_name);
     engine_printf("id author %s", engine_author);
     announce_options();
@@ -362,7 +362,7 @@ void handle_line(const char* text) {
     std::string copy(text, strcspn(text, "\r\n"));
     char* line = copy.data();
     if (!line[0]) return;
-    if (settings.uci_mode == 1 || strcmp(line, "uci") == 0) protocol_command(line);
+    if (output_mode.uci_mode == 1 || strcmp(line, "uci") == 0) protocol_command(line);
     else console_command(line);
     // Options, the console's settings and "uci" may change how moves read.
     sync_notation_style();
@@ -387,8 +387,8 @@ static Move try_books(Position& p, const SearchLimits& limits) {
     // A go that restricts the root or asks for a mate wants a search.
     if (limits.root_move_count || limits.mate_moves) return 0;
     Move m = 0;
-    if (ply < s.book_depth) m = book_probe(p, s.book_file);
-    if (!m && ply < s.book2_depth) m = book_probe(p, s.book2_file);
+    if (ply < s.book_depth) m = book_probe(p, s.book_file, s.book_variety);
+    if (!m && ply < s.book2_depth) m = book_probe(p, s.book2_file, s.book_variety);
     if (!m) return 0;
     make_move(p, m);
     bool drawn = is_draw(p, 0, 0);
@@ -415,7 +415,7 @@ static void start_go(uint16_t state) {
         engine_print("info string Draw!");
         // A front end still needs its bestmove: the console's own games end
         // here, a protocol go searches the drawn position as any other.
-        if (!settings.uci_mode) {
+        if (!output_mode.uci_mode) {
             store_state(0);
             self_play = 0;
             return;
@@ -426,11 +426,11 @@ static void start_go(uint16_t state) {
     search_result.score = 0;
     uint16_t mode = state == STATE_GO_WAITING ? STATE_NORMAL : STATE_PONDER;
     // The protocol's go brought its limits; the console plays to its level.
-    const SearchLimits limits = settings.uci_mode ? go_limits : game_level_limits();
+    const SearchLimits limits = output_mode.uci_mode ? go_limits : game_level_limits();
     if (mode == STATE_NORMAL) {
         Move m = try_books(p, limits);
         if (m) {
-            engine_printf("%s book move is %s", settings.uci_mode ? "info string" : "", move_text(p, m).text);
+            engine_printf("%s book move is %s", output_mode.uci_mode ? "info string" : "", move_text(p, m).text);
             search_result.score = 0;
             // No search ran: nothing of the last one's time may be charged to the clock.
             search_result.elapsed = 0;
@@ -465,7 +465,7 @@ static void report_result() {
             snprintf(ponder, sizeof ponder, " ponder %s", text);
         }
     }
-    if (s.uci_mode) {
+    if (output_mode.uci_mode) {
         if (search_result.elapsed < 0.006f && s.time_left[side] > 1.0f) sleep_ms(1);
         engine_printf("bestmove %s%s", move, ponder);
     } else {
@@ -498,7 +498,7 @@ void driver_loop() {
     session_max_depth = settings.max_depth;
     session_max_nodes = settings.max_nodes;
     set_game_position(start_fen);
-    if (!settings.uci_mode) print_board(game_position());
+    if (!output_mode.uci_mode) print_board(game_position());
     settings.quit_requested = 0;
     stop_search.store(0, std::memory_order_relaxed);
     store_state(0);

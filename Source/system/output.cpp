@@ -3,12 +3,14 @@
 #include <cstdarg>
 #include <cstring>
 
+OutputMode output_mode = {1, 0.0f};
 SpinLock print_lock;
 FILE* log_file = nullptr;
 int command_echo = 1;
 static std::atomic<bool> logging{false};
 
 void set_logging(bool on) { logging.store(on, std::memory_order_relaxed); }
+bool logging_on() { return logging.load(std::memory_order_relaxed) && log_file; }
 
 static const char* const log_name = "vorn.log";
 

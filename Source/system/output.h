@@ -2,6 +2,7 @@
 // lowest layer of the engine: every folder may print through it.
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 
 // Busy-waiting lock: it is held only for one write and one flush, so
@@ -14,6 +15,18 @@ struct SpinLock {
     }
     void unlock() { flag.clear(std::memory_order_release); }
 };
+
+// How the engine speaks: the protocol or the console dialect, and how long
+// a search runs before its lines are printed.
+struct OutputMode {
+    uint8_t uci_mode;
+    float noise;  // seconds before the search reports; SILENT_NOISE: never
+};
+extern OutputMode output_mode;
+
+// The noise value of a search that prints nothing: tools, tests and the
+// training-data generator.
+constexpr float SILENT_NOISE = 99999.0f;
 
 extern SpinLock print_lock;
 extern FILE* log_file;
@@ -29,6 +42,7 @@ void log_write(const char* text);
 // Whether printed lines are copied to the log (the Log option); the log
 // must also be open.
 void set_logging(bool on);
+bool logging_on();
 // Opens vorn.log afresh in the working directory; false, with a note, when
 // it cannot be had.
 bool open_log();

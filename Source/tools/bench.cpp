@@ -39,9 +39,9 @@ void run_benchmark(bool threaded) {
         s.max_depth = 17;
         s.base_time = 999.0f;
     }
-    s.noise = SILENT_NOISE;
+    output_mode.noise = SILENT_NOISE;
     end_of_input_quits = 0;
-    engine_printf("%s running benchmark using %d threads", engine_name, int(s.threads));
+    engine_printf("%s running benchmark using %d threads", engine_name, int(search_options.threads));
     double time_sum = 0.01, node_sum = 0, depth_sum = 0;
     for (int i = 0; i < 20; i++) {
         set_game_position(bench_positions[i]);
@@ -57,8 +57,8 @@ void run_benchmark(bool threaded) {
     engine_printf("total time= %0.2f seconds, nodes= %.0f, nps= %.0f", time_sum, node_sum, node_sum / time_sum);
     engine_printf("avg depth= %0.1f plies", depth_sum * 0.05);
     // What the figures were measured with, so that runs can be compared.
-    engine_printf("evaluation= %s, hash= %d MB, threads= %d", s.use_nn ? "network" : "hand-crafted", int(s.hash_mb),
-                  int(s.threads));
+    engine_printf("evaluation= %s, hash= %d MB, threads= %d", eval_options.use_nn ? "network" : "hand-crafted", int(s.hash_mb),
+                  int(search_options.threads));
     end_of_input_quits = 1;
     s.quit_requested = 1;
 }

@@ -78,7 +78,7 @@ void write_good_moves(FILE* out) {
         moves = &only;
         scores = &only_score;
     }
-    int limit = settings.multipv < 1 ? 1 : settings.multipv;
+    int limit = search_options.multipv < 1 ? 1 : search_options.multipv;
     for (int k = 0; k < count && k < limit; k++) {
         if (scores[k] < search_result.score - 100 || hash_move_problem(p, moves[k]) != 0) continue;
         make_move(p, moves[k]);
@@ -108,7 +108,7 @@ void analyse_epd(const char* epd_in, const char* out_name, bool second_form) {
     calibrated_elo = 4000.0f;
     // The suite runs with no input at all; a closed input is no quit here.
     end_of_input_quits = 0;
-    bool quiet = s.noise >= SILENT_NOISE;
+    bool quiet = output_mode.noise >= SILENT_NOISE;
 
     SuiteTotals t;
     char line[512];

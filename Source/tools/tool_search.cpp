@@ -20,7 +20,7 @@ int legal_move_list(const Position& p, Move* out) {
 }
 
 void quiet_full_strength() {
-    settings.noise = SILENT_NOISE;
+    output_mode.noise = SILENT_NOISE;
     calibration_nps = 10000000.0f;
     calibrated_elo = 4000.0f;
 }

@@ -10,7 +10,6 @@
 #include "../position/position.h"
 #include "../search/thread.h"
 #include "../system/output.h"
-#include "../shell/settings.h"
 #include "board_text.h"
 
 TrainingRecord* training_records = nullptr;
@@ -52,7 +51,7 @@ int read_training_file(const char* name) {
         fclose(f);
         return 3;
     }
-    bool loud = settings.noise < SILENT_NOISE;
+    bool loud = output_mode.noise < SILENT_NOISE;
     if (loud) printf("allocated %.0f Mbytes for training data.\n", double(bytes) / 1e6);
     training_count = int64_t(fread(training_records, sizeof(TrainingRecord), size_t(records), f));
     fclose(f);

@@ -240,7 +240,7 @@ TEST(BookBuild, MkbookBuildsABookThatAnswers) {
 
     SettingsGuard guard;
     for (int i = 0; i < 20; i++) {
-        Move m = book_probe(start.pos(), dir.file("tmp_book.bin").c_str());
+        Move m = book_probe(start.pos(), dir.file("tmp_book.bin").c_str(), settings.book_variety);
         if (!m) continue;
         EXPECT_TRUE(firsts.count(move_to_book_move(m))) << m;
     }

@@ -47,7 +47,7 @@ TEST(BookProbe, RealBooksAnswerWithTheirOwnLegalEntries) {
             std::vector<Move> legal = b.legal_moves();
             std::set<Move> seen;
             for (int i = 0; i < 40; i++) {
-                Move m = book_probe(b.pos(), path.c_str());
+                Move m = book_probe(b.pos(), path.c_str(), settings.book_variety);
                 if (allowed.empty()) {
                     EXPECT_EQ(m, 0) << name << " after '" << moves << "'";
                     continue;
@@ -86,7 +86,7 @@ TEST(BookProbe, CastlingEntriesBecomeCastlingMoves) {
         std::vector<RawEntry> own = entries_of(book, polyglot_key(b.pos()));
         ASSERT_EQ(own.size(), 1u) << "the book's only move here is castling";
         EXPECT_EQ(own[0].move, book_code(c.stored));
-        EXPECT_EQ(book_probe(b.pos(), path.c_str()), c.want);
+        EXPECT_EQ(book_probe(b.pos(), path.c_str(), settings.book_variety), c.want);
         std::vector<Move> legal = b.legal_moves();
         EXPECT_NE(std::find(legal.begin(), legal.end(), c.want), legal.end());
     }
@@ -96,7 +96,7 @@ TEST(BookProbe, LaskerTrapUnderpromotionToAKnight) {
     SettingsGuard guard;
     TestBoard b(start_fen);
     ASSERT_TRUE(play_moves(b, "d2d4 d7d5 c2c4 e7e5 d4e5 d5d4 e2e3 f8b4 c1d2 d4e3 d2b4 e3f2 e1e2"));
-    EXPECT_EQ(book_probe(b.pos(), data_path("books/lasker-trap.bin").c_str()),
+    EXPECT_EQ(book_probe(b.pos(), data_path("books/lasker-trap.bin").c_str(), settings.book_variety),
               make_move_value(sq("f2"), sq("g1"), PROMO_N));
 }
 
@@ -151,7 +151,7 @@ TEST(BookProbe, WeightsGiveTheShareOfPicks) {
     srand(777);
     int e4 = 0, d4 = 0, total = 4000;
     for (int i = 0; i < total; i++) {
-        Move m = book_probe(s.start.pos(), s.path.c_str());
+        Move m = book_probe(s.start.pos(), s.path.c_str(), settings.book_variety);
         e4 += m == make_move_value(sq("e2"), sq("e4"));
         d4 += m == make_move_value(sq("d2"), sq("d4"));
     }
@@ -166,11 +166,11 @@ TEST(BookProbe, WeightZeroEntriesAreNeverPlayed) {
     SmallBook s;
     write_book(s.path, {{s.key, book_code("g1f3"), 200, 0}, {s.key, book_code("e2e4"), 0, 0}});
     for (int i = 0; i < 300; i++) {
-        Move m = book_probe(s.start.pos(), s.path.c_str());
+        Move m = book_probe(s.start.pos(), s.path.c_str(), settings.book_variety);
         EXPECT_TRUE(m == 0 || m == make_move_value(sq("g1"), sq("f3")));
     }
     write_book(s.path, {{s.key, book_code("g1f3"), 0, 0}, {s.key, book_code("e2e4"), 0, 0}});
-    for (int i = 0; i < 50; i++) EXPECT_EQ(book_probe(s.start.pos(), s.path.c_str()), 0);
+    for (int i = 0; i < 50; i++) EXPECT_EQ(book_probe(s.start.pos(), s.path.c_str(), settings.book_variety), 0);
 }
 
 TEST(BookProbe, SmallestAndLargestKeysAreFound) {
@@ -187,17 +187,17 @@ TEST(BookProbe, SmallestAndLargestKeysAreFound) {
     first.insert(first.end(), above.begin(), above.end());
     write_book(s.path, first);
     int hits = 0;
-    for (int i = 0; i < 20; i++) hits += book_probe(s.start.pos(), s.path.c_str()) == e4;
+    for (int i = 0; i < 20; i++) hits += book_probe(s.start.pos(), s.path.c_str(), settings.book_variety) == e4;
     EXPECT_GE(hits, 18);
     std::vector<RawEntry> last = below;
     last.push_back({s.key, book_code("e2e4"), 5, 0});
     write_book(s.path, last);
     hits = 0;
-    for (int i = 0; i < 20; i++) hits += book_probe(s.start.pos(), s.path.c_str()) == e4;
+    for (int i = 0; i < 20; i++) hits += book_probe(s.start.pos(), s.path.c_str(), settings.book_variety) == e4;
     EXPECT_GE(hits, 18);
     // A key between two stored ones is not mistaken for its neighbour.
     write_book(s.path, {below[39], above[0]});
-    for (int i = 0; i < 20; i++) EXPECT_EQ(book_probe(s.start.pos(), s.path.c_str()), 0);
+    for (int i = 0; i < 20; i++) EXPECT_EQ(book_probe(s.start.pos(), s.path.c_str(), settings.book_variety), 0);
 }
 
 TEST(BookProbe, AtMost127MovesOfOnePositionAreRead) {
@@ -215,19 +215,19 @@ TEST(BookProbe, FilesWithoutUsableEntriesGiveNoMove) {
     Position& p = s.start.pos();
     auto probe_all = [&](const std::string& file) {
         Move m = 0;
-        for (int i = 0; i < 30 && !m; i++) m = book_probe(p, file.c_str());
+        for (int i = 0; i < 30 && !m; i++) m = book_probe(p, file.c_str(), settings.book_variety);
         return m;
     };
-    EXPECT_EQ(book_probe(p, ""), 0);
-    EXPECT_EQ(book_probe(p, s.dir.file("missing.bin").c_str()), 0);
-    EXPECT_EQ(book_probe(p, s.dir.path().c_str()), 0);  // a directory
+    EXPECT_EQ(book_probe(p, "", settings.book_variety), 0);
+    EXPECT_EQ(book_probe(p, s.dir.file("missing.bin").c_str(), settings.book_variety), 0);
+    EXPECT_EQ(book_probe(p, s.dir.path().c_str(), settings.book_variety), 0);  // a directory
     { std::ofstream(s.dir.file("empty.bin"), std::ios::binary); }
-    EXPECT_EQ(book_probe(p, s.dir.file("empty.bin").c_str()), 0);
+    EXPECT_EQ(book_probe(p, s.dir.file("empty.bin").c_str(), settings.book_variety), 0);
     {
         std::ofstream f(s.dir.file("short.bin"), std::ios::binary);
         f.write("\x46\x3b\x96\x18\x16\x91\xfc", 7);  // the start key's first bytes, cut short
     }
-    EXPECT_EQ(book_probe(p, s.dir.file("short.bin").c_str()), 0);
+    EXPECT_EQ(book_probe(p, s.dir.file("short.bin").c_str(), settings.book_variety), 0);
 
     // An odd length: the whole entries count, the broken tail does not.
     write_book(s.path, {{s.key, book_code("e2e4"), 3, 0}});
@@ -252,13 +252,13 @@ TEST(BookProbe, FilesWithoutUsableEntriesGiveNoMove) {
 
 TEST(BookProbe, ProtocolModeListsTheCandidates) {
     SettingsGuard guard;
-    settings.uci_mode = 1;
+    output_mode.uci_mode = 1;
     SmallBook s;
     write_book(s.path, {{s.key, book_code("e2e4"), 5, 0}, {s.key, book_code("c2c4"), 0, 0},
                         {s.key, book_code("d2d4"), 5, 0}});
     testing::internal::CaptureStdout();
     Move m = 0;
-    while (!m) m = book_probe(s.start.pos(), s.path.c_str());
+    while (!m) m = book_probe(s.start.pos(), s.path.c_str(), settings.book_variety);
     std::string out = testing::internal::GetCapturedStdout();
     std::string last = out.substr(out.rfind("info string ("));
     EXPECT_EQ(last, "info string ( book moves are: e2e4 d2d4  )\n");
@@ -266,12 +266,12 @@ TEST(BookProbe, ProtocolModeListsTheCandidates) {
 
 TEST(BookProbe, ConsoleModeShowsWeightsAndTheChoice) {
     SettingsGuard guard;
-    settings.noise = 0;
+    output_mode.noise = 0;
     SmallBook s;
     write_book(s.path, {{s.key, book_code("e2e4"), 1, 0}, {s.key, book_code("d2d4"), 3, 0}});
     testing::internal::CaptureStdout();
     Move m = 0;
-    while (!m) m = book_probe(s.start.pos(), s.path.c_str());
+    while (!m) m = book_probe(s.start.pos(), s.path.c_str(), settings.book_variety);
     std::string out = testing::internal::GetCapturedStdout();
     std::string tail = out.substr(out.rfind("  e2e4"));
     std::string chosen = m == make_move_value(sq("e2"), sq("e4")) ? "e2e4" : "d2d4";

@@ -79,8 +79,8 @@ inline std::string data_path(const std::string& rel) { return std::string(VORN_D
 struct SettingsGuard {
     EngineSettings saved = settings;
     SettingsGuard() {
-        settings.uci_mode = 0;
-        settings.noise = SILENT_NOISE;  // no candidate lists on standard output
+        output_mode.uci_mode = 0;
+        output_mode.noise = SILENT_NOISE;  // no candidate lists on standard output
         settings.book_variety = 25;
         settings.chess960 = 0;
     }

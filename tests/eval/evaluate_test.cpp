@@ -147,7 +147,7 @@ TEST_F(Evaluate, FiftyMoveCounterScales) {
 
 TEST_F(Evaluate, ContemptFollowsMaterialAndRootSide) {
     const int raw = eval_fen(start_fen);
-    settings.contempt = 20;
+    eval_options.contempt = 20;
     // Not before the fifth half-move of the game.
     game_plies = 4;
     EXPECT_EQ(eval_fen(start_fen), raw);
@@ -157,9 +157,9 @@ TEST_F(Evaluate, ContemptFollowsMaterialAndRootSide) {
     root_side = BLACK;
     EXPECT_EQ(eval_fen(start_fen), raw - 35);
     // Fixed-limit searches play without it.
-    search_state.store(STATE_FIXED);
+    contempt_on = false;
     EXPECT_EQ(eval_fen(start_fen), raw);
-    search_state.store(0);
+    contempt_on = true;
     // Little material: M = 550 + 2*200 = 950.
     root_side = WHITE;
     const char* ending = "4k3/4p3/8/8/8/8/4P3/R3K3 w - - 0 1";

@@ -16,15 +16,14 @@
 namespace {
 
 void use_network(const char* name) {
-    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", name);
-    load_network();
+    load_network(name, 0.0f);
 }
 
 struct NetworkTest : ::testing::Test {
     void SetUp() override {
         init_engine_tables();
         set_default_settings();
-        settings.noise = SILENT_NOISE;
+        output_mode.noise = SILENT_NOISE;
         use_network("embedded");
         ASSERT_TRUE(network_loaded());
     }
@@ -281,17 +280,14 @@ TEST_F(NetworkTest, DamagedFilesAreRefusedAndTheOldNetworkStays) {
     const uint32_t generation = network.generation;
     for (size_t i = 0; i < bad.size(); i++) {
         write_file(dir.file("bad.nn"), bad[i]);
-        snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("bad.nn").c_str());
-        EXPECT_EQ(load_network(), 0) << "file " << i;
+        EXPECT_EQ(load_network(dir.file("bad.nn").c_str(), 0.0f), 0) << "file " << i;
         EXPECT_EQ(network.generation, generation) << "file " << i;
         EXPECT_EQ(network.o, 1280) << "file " << i;
     }
-    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("missing.nn").c_str());
-    EXPECT_EQ(load_network(), 0);
+    EXPECT_EQ(load_network(dir.file("missing.nn").c_str(), 0.0f), 0);
     EXPECT_EQ(eval_at(b, 1), before);
     write_file(dir.file("good.nn"), good);
-    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("good.nn").c_str());
-    EXPECT_EQ(load_network(), 1);
+    EXPECT_EQ(load_network(dir.file("good.nn").c_str(), 0.0f), 1);
     EXPECT_EQ(network.o, 16);
 }
 

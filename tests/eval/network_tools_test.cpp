@@ -106,12 +106,10 @@ TEST(NetworkPrune, CopiesWholeDistinctColumnsOfALargerNetwork) {
     // Load both in this process and compare column by column.
     init_engine_tables();
     set_default_settings();
-    settings.noise = SILENT_NOISE;
-    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("wide.nn").c_str());
-    ASSERT_EQ(load_network(), 1);
+    output_mode.noise = SILENT_NOISE;
+    ASSERT_EQ(load_network(dir.file("wide.nn").c_str(), 0.0f), 1);
     std::vector<int16_t> wide(network.weights, network.weights + network.count);
-    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("pruned.bin").c_str());
-    ASSERT_EQ(load_network(), 1);
+    ASSERT_EQ(load_network(dir.file("pruned.bin").c_str(), 0.0f), 1);
     ASSERT_EQ(network.o, 1408);
     ASSERT_EQ(network.u, 1408);
     ASSERT_EQ(network.header[NN_WEIGHT_DIVISOR], 4096);
@@ -137,8 +135,7 @@ TEST(NetworkPrune, CopiesWholeDistinctColumnsOfALargerNetwork) {
         for (int b = 0; b < 8; b++)
             EXPECT_EQ(pruned[rows * w + 2 * w + b * w + j], original(rows * width + 2 * width, b, source));
     }
-    snprintf(settings.nn_file, sizeof settings.nn_file, "embedded");
-    load_network();
+    load_network("embedded", 0.0f);
 }
 
 TEST(NetworkPrune, ANarrowNetworkIsNotWritten) {

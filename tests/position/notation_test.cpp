@@ -27,13 +27,13 @@ Move parse(const Position& p, const char* text) {
 
 struct ModeGuard {
     uint8_t uci, c960;
-    ModeGuard(int uci_mode, int chess960) : uci(settings.uci_mode), c960(settings.chess960) {
-        settings.uci_mode = uint8_t(uci_mode);
+    ModeGuard(int uci_mode, int chess960) : uci(output_mode.uci_mode), c960(settings.chess960) {
+        output_mode.uci_mode = uint8_t(uci_mode);
         settings.chess960 = uint8_t(chess960);
         sync_notation_style();
     }
     ~ModeGuard() {
-        settings.uci_mode = uci;
+        output_mode.uci_mode = uci;
         settings.chess960 = c960;
         sync_notation_style();
     }
@@ -133,7 +133,7 @@ TEST(Notation, PawnCapturesPromotionsAndChecks) {
     char text[8];
     move_to_text(p.pos(), WHITE, promo, text);
     EXPECT_STREQ(text, "e7e8=Q");
-    settings.uci_mode = 1;
+    output_mode.uci_mode = 1;
     sync_notation_style();
     move_to_text(p.pos(), WHITE, promo, text);
     EXPECT_STREQ(text, "e7e8q");

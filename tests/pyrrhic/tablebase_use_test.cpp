@@ -10,7 +10,6 @@
 #include <sstream>
 #include "../shell/engine_process.h"
 #include "position/notation.h"
-#include "shell/settings.h"
 #include "tb_support.h"
 
 namespace {

@@ -10,16 +10,16 @@ namespace {
 struct HashSetup {
     int32_t mb;
     float noise;
-    explicit HashSetup(int size) : mb(settings.hash_mb), noise(settings.noise) {
+    explicit HashSetup(int size) : mb(settings.hash_mb), noise(output_mode.noise) {
         settings.hash_mb = size;
-        settings.noise = SILENT_NOISE;
+        output_mode.noise = SILENT_NOISE;
         EXPECT_EQ(allocate_hash(size, false), 1);
         reset_hash_age();
     }
     ~HashSetup() {
         settings.hash_mb = mb;
         allocate_hash(mb, false);
-        settings.noise = noise;
+        output_mode.noise = noise;
     }
 };
 

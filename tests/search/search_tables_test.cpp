@@ -9,7 +9,7 @@ struct SelectivityGuard {
     EngineSettings saved = settings;
     explicit SelectivityGuard(int selectivity) {
         set_default_settings();
-        settings.selectivity = int16_t(selectivity);
+        search_options.selectivity = int16_t(selectivity);
         build_search_tables();
     }
     ~SelectivityGuard() { settings = saved; }
@@ -54,7 +54,7 @@ TEST(SearchTables, SelectivityExtremes) {
     }
     {
         SelectivityGuard g(100);
-        settings.FP_depth = 0;
+        search_options.FP_depth = 0;
         build_search_tables();
         EXPECT_EQ(search_tables.fp_margins[0], 0);
         for (int i = 1; i < 8; i++) EXPECT_EQ(search_tables.fp_margins[i], 9000);

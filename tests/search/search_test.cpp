@@ -28,8 +28,8 @@ protected:
         register_params();
         apply_param_text(builtin_param_text);
         settings.hash_mb = 8;
-        settings.noise = SILENT_NOISE;  // no info lines
-        settings.use_nn = 0;        // the hand-crafted evaluation, whatever network other tests loaded
+        output_mode.noise = SILENT_NOISE;  // no info lines
+        eval_options.use_nn = 0;        // the hand-crafted evaluation, whatever network other tests loaded
         ASSERT_EQ(allocate_hash(settings.hash_mb, false), 1);
     }
 
@@ -39,8 +39,8 @@ protected:
         settings.max_nodes = 1000000000000000LL;
         settings.moves_per_control = 1;
         settings.base_time = 10000000.0f;
-        settings.multipv = 1;
-        settings.threads = 1;
+        search_options.multipv = 1;
+        search_options.threads = 1;
         EXPECT_TRUE(set_game_position(fen)) << fen;
         clear_game_record();
         for (const char* text : moves) {

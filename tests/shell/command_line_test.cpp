@@ -30,29 +30,29 @@ TEST(Switches, NumbersAreClampedIntoTheirRanges) {
     parse({"-hash", "-5"});
     EXPECT_EQ(settings.hash_mb, 0);
     parse({"-threads", "0"});
-    EXPECT_EQ(settings.threads, 1);
+    EXPECT_EQ(search_options.threads, 1);
     parse({"-threads", "999"});
-    EXPECT_EQ(settings.threads, 512);
+    EXPECT_EQ(search_options.threads, 512);
     parse({"-d", "120"});
     EXPECT_EQ(settings.max_depth, 79);
     EXPECT_EQ(settings.moves_per_control, 1);
     EXPECT_FLOAT_EQ(settings.base_time, 10000.0f);
     parse({"-ss", "5"});
-    EXPECT_EQ(settings.selectivity, 10);
+    EXPECT_EQ(search_options.selectivity, 10);
     parse({"-ss", "500"});
-    EXPECT_EQ(settings.selectivity, 200);
+    EXPECT_EQ(search_options.selectivity, 200);
 }
 
 TEST(Switches, AConsumedWordIsAlsoComparedWithTheLaterSwitches) {
     Parsed p = parse({"-cfg", "-use_hce"});
     EXPECT_STREQ(settings.config_file, "-use_hce");
-    EXPECT_EQ(settings.use_nn, 0);
+    EXPECT_EQ(eval_options.use_nn, 0);
     p = parse({"-o", "-bench"});
     EXPECT_STREQ(p.tools.epd_out, "-bench");
     EXPECT_EQ(p.mode, MODE_BENCH);
     // -c comes before -o in the table, so a file name "-c" is only a file.
     parse({"-o", "-c"});
-    EXPECT_EQ(settings.uci_mode, 1);
+    EXPECT_EQ(output_mode.uci_mode, 1);
 }
 
 TEST(Switches, TheLastModeWins) {
@@ -100,10 +100,10 @@ TEST(Switches, TrainingSwitchesStoreTheirArguments) {
     EXPECT_EQ(p.mode, MODE_TRAIN);
     EXPECT_EQ(p.tools.train_positions, 2000000);
     EXPECT_EQ(settings.hash_mb, 0);
-    EXPECT_EQ(settings.uci_mode, 0);
+    EXPECT_EQ(output_mode.uci_mode, 0);
     // A third word that is not 0 or 1 is not consumed.
     p = parse({"-train2", "data.bin", "3", "-c"});
-    EXPECT_EQ(settings.uci_mode, 0);
+    EXPECT_EQ(output_mode.uci_mode, 0);
     EXPECT_EQ(p.tools.train_positions, 3000000);
     // -lr and -mbatch (the old trainer's) take their word and change nothing.
     p = parse({"-scoretraindata", "in.epd", "-lr", "0.5", "-mbatch", "77", "-tw", "0.25"});

@@ -6,7 +6,6 @@
 #include "position/zobrist.h"
 #include "search/search_control.h"
 #include "shell/game.h"
-#include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell/uci.h"
 
@@ -15,7 +14,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(prepare_process("vorn_tests"), 0);
         init_zobrist();
-        settings.uci_mode = 1;
+        output_mode.uci_mode = 1;
         store_state(0);
         ASSERT_TRUE(set_game_position(start_fen));
     }

@@ -150,7 +150,7 @@ TEST_F(Fuzz, MalformedCommandsKeepTheGameBoardSound) {
         }
         store_state(0);
         settings.quit_requested = 0;
-        settings.uci_mode = 1;
+        output_mode.uci_mode = 1;
         sync_notation_style();
     }
     EXPECT_GT(searches, 100);

@@ -207,7 +207,7 @@ TEST_F(GoCommand, FixedLimitsMateAndSearchmovesReachTheSearchLimits) {
 
 TEST_F(GoCommand, TheConsoleLevelCountsTheMovesLeftInItsPeriod) {
     EngineSettings s = settings;
-    s.uci_mode = 0;
+    output_mode.uci_mode = 0;
     s.moves_per_control = 40;
     s.base_time = 300.0f;
     s.time_left[WHITE] = 120.0f;
@@ -224,7 +224,7 @@ TEST_F(GoCommand, TheConsoleLevelCountsTheMovesLeftInItsPeriod) {
     EXPECT_FLOAT_EQ(black.increment, 2.0f);
     EXPECT_EQ(black.moves_per_control, 40);
     // The protocol's movestogo is taken as it is.
-    s.uci_mode = 1;
+    output_mode.uci_mode = 1;
     s.moves_to_go = 7;
     EXPECT_EQ(level_limits(s, WHITE, 10).moves_to_go, 7);
     // Sudden death and a fixed time a move count no moves.
@@ -267,17 +267,17 @@ TEST_F(ProtocolState, StateChangingCommandsDuringASearchStopItAndWait) {
 TEST_F(ProtocolState, SetoptionCopiesIntoTheSavedSettings) {
     handle_line("setoption name Hash value 32");
     EXPECT_EQ(settings.hash_mb, 32);
-    EXPECT_EQ(saved_settings.hash_mb, 32);
+    EXPECT_EQ(saved_settings.shell.hash_mb, 32);
     handle_line("setoption name Threads value 0");
-    EXPECT_EQ(settings.threads, 0);
+    EXPECT_EQ(search_options.threads, 0);
     handle_line("setoption name UCI_Opponent value IM 2400 computer Foo");
     EXPECT_EQ(settings.opponent_elo, 2400);
     handle_line("setoption name SyzygyProbeDepth6 value 12");
-    EXPECT_EQ(settings.tb_probe_depth7, 12);
+    EXPECT_EQ(tb_options.probe_depth7, 12);
     handle_line("setoption name SyzygyProbeDepth6 value 3");
-    EXPECT_EQ(settings.tb_probe_depth7, 7);
+    EXPECT_EQ(tb_options.probe_depth7, 7);
     handle_line("setoption name Target_NPS value 1000");
     EXPECT_FLOAT_EQ(target_nps, 1000.0f);
-    EXPECT_EQ(settings.limit_strength, 1);
-    EXPECT_EQ(settings.elo, 2338);  // 850 + 250 ln 1000 - 5 (ln 1000)^2
+    EXPECT_EQ(search_options.limit_strength, 1);
+    EXPECT_EQ(search_options.elo, 2338);  // 850 + 250 ln 1000 - 5 (ln 1000)^2
 }

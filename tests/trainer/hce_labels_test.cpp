@@ -19,7 +19,7 @@ struct HceLabels : ::testing::Test {
     void SetUp() override {
         init_engine_tables();
         set_default_settings();
-        settings.noise = SILENT_NOISE;
+        output_mode.noise = SILENT_NOISE;
         register_params();
         apply_param_text(builtin_param_text);
     }
@@ -120,8 +120,8 @@ TEST_F(HceLabels, SearchedLabelsSeeWhatTheStaticScoreMisses) {
     ASSERT_EQ(prepare_process("vorn"), 0);
     register_params();
     apply_param_text(builtin_param_text);
-    settings.noise = SILENT_NOISE;
-    settings.use_nn = 0;
+    output_mode.noise = SILENT_NOISE;
+    eval_options.use_nn = 0;
     settings.hash_mb = 8;
     ASSERT_EQ(allocate_hash(settings.hash_mb, false), 1);
     // Nc7+ forks king and rook: a rook up by count, a knight down in fact.
@@ -166,9 +166,8 @@ TEST_F(HceLabels, HeldOutLossesCompareLikeWithLike) {
         records.push_back(r);
     }
     set_default_settings();
-    settings.noise = SILENT_NOISE;
-    snprintf(settings.nn_file, sizeof settings.nn_file, "embedded");
-    ASSERT_EQ(load_network(), 1);
+    output_mode.noise = SILENT_NOISE;
+    ASSERT_EQ(load_network("embedded", 0.0f), 1);
     HeldOutLosses l = held_out_losses(records.data(), int64_t(records.size()), 1);
     EXPECT_EQ(l.positions, 4);
     EXPECT_NEAR(l.handmade, l.recorded, 1e-12);

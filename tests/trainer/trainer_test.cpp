@@ -86,9 +86,8 @@ TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
     TempDir dir;
     ASSERT_TRUE(write_network(model, dir.file("small.nn")));
     set_default_settings();
-    settings.noise = SILENT_NOISE;
-    snprintf(settings.nn_file, sizeof settings.nn_file, "%s", dir.file("small.nn").c_str());
-    ASSERT_EQ(load_network(), 1);
+    output_mode.noise = SILENT_NOISE;
+    ASSERT_EQ(load_network(dir.file("small.nn").c_str(), 0.0f), 1);
     ASSERT_EQ(network.o, 32);
     ASSERT_GT(held_out.size(), 50u);
     double worst = 0, sum = 0;
@@ -118,8 +117,7 @@ TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
     for (size_t k = 0; k < 200; k++)
         furthest = std::max(furthest, std::fabs(double(predict(again, samples[k]) - predict(model, samples[k]))));
     EXPECT_LT(furthest, 8.0);
-    snprintf(settings.nn_file, sizeof settings.nn_file, "embedded");
-    load_network();
+    load_network("embedded", 0.0f);
     // The built-in network is the built-in layout, 1280 wide.
     ASSERT_TRUE(model_from_loaded_network(again));
     EXPECT_EQ(again.width, 1280);
