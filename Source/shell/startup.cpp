@@ -159,7 +159,9 @@ int read_switches(int argc, char** argv, EngineMode& mode, ToolArguments& tools)
             s.moves_per_control = 1;
         }
         if (is("-nps")) {
+            // A speed, as Target_NPS asks for one: held at any time control.
             target_nps = float(atof(arg()));
+            search_options.speed_request = target_nps;
             search_options.limit_strength = 1;
             search_options.elo = int16_t(elo_of_speed(target_nps));
             printf("Elo= %d\n", search_options.elo);

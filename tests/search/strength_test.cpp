@@ -118,4 +118,21 @@ TEST(Strength, LimitedSearchesStayWithinTheirNodes) {
     }
 }
 
+TEST(Strength, CommandLineSpeedIsASpeed) {
+    // -nps asks for a node rate as Target_NPS does: half a second at 2 000
+    // nodes a second is about 1 000 nodes, where the Elo of that speed
+    // (about 2 440) would be a budget of some 170 000.
+    EngineProcess e({"-use_hce", "-nps", "2000"});
+    ASSERT_TRUE(e.skip_startup());
+    size_t from = e.lines().size();
+    e.send("position startpos");
+    e.send("go movetime 500");
+    ASSERT_TRUE(e.wait_for_prefix("bestmove ", 30));
+    long long nodes = final_nodes(e, from);
+    EXPECT_GT(nodes, 0);
+    EXPECT_LT(nodes, 3000);
+    e.send("quit");
+    EXPECT_EQ(e.finish(), 0);
+}
+
 }  // namespace
