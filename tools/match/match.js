@@ -24,6 +24,8 @@
 // "-use_hce" or "-cfg other.cfg"); --openings FILE replaces the built-in
 // lines with the file's, one per line: moves in coordinate notation from
 // the start, or a FEN (EPD: the first four fields are enough).
+// --nodes N replaces the clock with "go nodes N" for every move: no time
+// losses, and the result does not depend on how busy the machine is.
 'use strict';
 const { spawn } = require('child_process');
 const fs = require('fs');
@@ -61,7 +63,7 @@ const OPENINGS = [
 
 function parseArgs(argv) {
   const a = { games: 100, tc: '10+0.1', pgn: 'games.pgn', hash: 64, maxPlies: 600, engine1: '', engine2: '',
-              args1: '', args2: '', options1: '', options2: '', openings: '', ponder: '0', chess960: '0' };
+              args1: '', args2: '', options1: '', options2: '', openings: '', ponder: '0', chess960: '0', nodes: '0' };
   for (let i = 2; i < argv.length; i++) {
     const k = argv[i].replace(/^--/, '');
     a[k] = argv[++i];
@@ -69,6 +71,9 @@ function parseArgs(argv) {
   a.games = parseInt(a.games, 10);
   a.ponder = a.ponder === '1' || a.ponder === 'true';
   a.chess960 = a.chess960 === '1' || a.chess960 === 'true';
+  // A node count a move instead of a clock: games that measure the
+  // evaluation alone and do not depend on the machine's load.
+  a.nodes = parseInt(a.nodes, 10) || 0;
   const [base, inc] = String(a.tc).split('+');
   a.baseMs = parseFloat(base) * 1000;
   a.incMs = parseFloat(inc || '0') * 1000;
@@ -202,7 +207,8 @@ async function playGame(args, white, black, opening, round, stats) {
     e.send('ucinewgame');
     await e.ready();
   }
-  const goClock = () => `wtime ${Math.round(clock[0])} btime ${Math.round(clock[1])} winc ${args.incMs} binc ${args.incMs}`;
+  const goClock = () => (args.nodes ? `nodes ${args.nodes}`
+    : `wtime ${Math.round(clock[0])} btime ${Math.round(clock[1])} winc ${args.incMs} binc ${args.incMs}`);
   let result = '*', termination = '';
   while (true) {
     const over = chess.ending();
@@ -236,7 +242,7 @@ async function playGame(args, white, black, opening, round, stats) {
       t0 = process.hrtime.bigint();
       e.send(`go ${goClock()}`);
     }
-    const line = await e.waitFor((l) => l.startsWith('bestmove'), clock[side] + 5000);
+    const line = await e.waitFor((l) => l.startsWith('bestmove'), args.nodes ? 60000 : clock[side] + 5000);
     const spent = Number(process.hrtime.bigint() - t0) / 1e6;
     if (line === null) {
       result = loses;
@@ -244,14 +250,14 @@ async function playGame(args, white, black, opening, round, stats) {
       stats[e.dead ? 'crash' : 'nomove'][e.key]++;
       break;
     }
-    clock[side] -= spent;
+    if (!args.nodes) clock[side] -= spent;
     if (clock[side] < 0) {
       result = loses;
       termination = `${e.name} lost on time`;
       stats.time[e.key]++;
       break;
     }
-    clock[side] += args.incMs;
+    if (!args.nodes) clock[side] += args.incMs;
     const text = line.split(/\s+/)[1] || '';
     const r = chess.play(text);
     if (!r) {
@@ -281,7 +287,7 @@ async function playGame(args, white, black, opening, round, stats) {
   const headers = {
     Event: 'Vorn test match', Site: 'local', Date: new Date().toISOString().slice(0, 10).replace(/-/g, '.'),
     Round: String(round), White: white.name, Black: black.name, Result: result,
-    TimeControl: `${args.baseMs / 1000}+${args.incMs / 1000}`, Termination: termination, Opening: opening,
+    TimeControl: args.nodes ? '-' : `${args.baseMs / 1000}+${args.incMs / 1000}`, Termination: termination, Opening: opening,
   };
   if (args.chess960) headers.Variant = 'Chess960';
   if (start.fen) {
