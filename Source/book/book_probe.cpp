@@ -86,6 +86,10 @@ static Move legal_book_move(const Position& p, uint16_t book_move) {
     return 0;
 }
 
+// The console lists the book's candidates only while the report delay is
+// below this: a console session set to be quiet does not want them.
+constexpr float BOOK_NOTES_NOISE = 9999.0f;
+
 Move book_probe(const Position& p, const char* file_name, int variety) {
     BookEntry entries[BOOK_MAX_MOVES];
     int n = read_book_entries(file_name, polyglot_key(p), entries, BOOK_MAX_MOVES);
@@ -96,7 +100,7 @@ Move book_probe(const Position& p, const char* file_name, int variety) {
     int64_t threshold = int64_t((rand() % 1000) * (total * 0.001));
 
     bool uci = output_mode.uci_mode;
-    bool console_notes = !uci && output_mode.noise < 9999.0f;
+    bool console_notes = !uci && output_mode.noise < BOOK_NOTES_NOISE;
     char line[64 + BOOK_MAX_MOVES * 10] = "info string ( book moves are: ";
     size_t used = strlen(line);
     for (int i = 0; i < n; i++) {

@@ -70,7 +70,6 @@ void set_default_settings() {
     s.book_variety = 25;
     s.book_depth = 24;
     s.book2_depth = 0;
-    strcpy(s.params_file, "params.txt");
     strcpy(s.nn_file, "embedded");
     s.config_file[0] = 0;
     strcpy(s.book_file, "vorn_book.bin");

@@ -32,7 +32,6 @@ struct EngineSettings {
     uint8_t book_variety;
     uint8_t book_depth;
     uint8_t book2_depth;
-    char params_file[144];
     char nn_file[150];
     char config_file[144];
     char book_file[144];

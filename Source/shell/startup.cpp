@@ -328,12 +328,11 @@ static bool apply_param_file(const char* name) {
 }
 
 static void calibrate() {
-    EngineSettings& s = settings;
     set_game_position(calibration_fen);
     clear_game_record();
-    int16_t threads = search_options.threads;
-    float noise = output_mode.noise;
-    uint8_t limit = search_options.limit_strength;
+    // One thread at full speed, silent; the options come back afterwards.
+    const SearchOptions options = search_options;
+    const float noise = output_mode.noise;
     search_options.threads = 1;
     output_mode.noise = SILENT_NOISE;
     search_options.limit_strength = 0;
@@ -341,9 +340,8 @@ static void calibrate() {
     limits.max_nodes = 35000;
     start_search(STATE_FIXED, false, limits);
     store_state(0);
-    search_options.threads = threads;
+    search_options = options;
     output_mode.noise = noise;
-    search_options.limit_strength = limit;
     calibration_nps = float(double(thread_table[0]->nodes) / (search_result.elapsed + 0.002) * 1.18);
     calibrated_elo = float(elo_of_speed(calibration_nps));
     engine_printf("info string et= %.3f, calibration nps= %0.0f, elo= %0.0f", double(search_result.elapsed), double(calibration_nps),
