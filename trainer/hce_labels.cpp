@@ -72,7 +72,7 @@ bool hce_label(SearchThread& t, int& score) {
     rule_ending(t.pos, t.pos.side, &decided);
     if (decided) return false;
     t.eval.ply = 2;
-    score = clamp_eval(hce_eval(t));
+    score = clamp_eval(hce_eval(t.pos, t.eval));
     return true;
 }
 

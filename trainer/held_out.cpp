@@ -11,10 +11,10 @@ HeldOutLosses held_out_losses(const TrainingRecord* records, int64_t count, int 
         float target;
         if (!record_to_position(records, i, t->pos, &target)) continue;
         t->eval.ply = 1;
-        const int net = network_eval(*t);
+        const int net = network_eval(t->pos, t->eval);
         if (net == -10001) break;  // no network buffers
         t->eval.ply = 1;
-        const int hce = hce_eval(*t);
+        const int hce = hce_eval(t->pos, t->eval);
         const double result = score_to_probability(records[i].result);
         auto err = [&](double score, double against) {
             const double d = score_to_probability(score) - against;

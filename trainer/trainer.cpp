@@ -402,7 +402,7 @@ bool compare_with_engine(const Model& m, const Sample* samples, size_t n, const 
         const float expect = predict(m, samples[k]);
         if (std::fabs(expect) >= 2900) continue;  // the engine clamps at 3000
         block->eval.ply = 1;  // a full refresh, no incremental update
-        const double d = std::fabs(double(network_eval(*block)) - expect);
+        const double d = std::fabs(double(network_eval(block->pos, block->eval)) - expect);
         sum += d;
         out.worst = std::max(out.worst, d);
         out.compared++;

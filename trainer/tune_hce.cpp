@@ -32,7 +32,7 @@ void error_part(const std::vector<TuneSample>& samples, size_t from, size_t to, 
         attach_position(b);
         // Ply 1: the pawn cache is bypassed, so changed weights are always seen.
         b.eval.ply = 1;
-        double e = hce_eval(b);
+        double e = hce_eval(b.pos, b.eval);
         double p = 1.0 / (1.0 + std::exp(-k * e));
         sum += (p - samples[i].result) * (p - samples[i].result);
     }

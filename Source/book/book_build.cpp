@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "../position/history.h"
 #include "../position/makemove.h"
 #include "../position/notation.h"
-#include "../search/thread.h"
 #include "polyglot.h"
 
 namespace {
@@ -34,7 +34,8 @@ enum GameResult { WHITE_WON, BLACK_WON, DRAWN, UNUSABLE };
 struct Builder {
     BookNode* index[INDEX_SIZE];  // by the top 14 key bits; each list in key order
     NodeChunk* chunks;
-    SearchThread* block;
+    Position pos;
+    GameHistory history;  // the moves made on pos
     GameResult result;
     int plies;
     int comment_depth, variation_depth;
@@ -80,7 +81,7 @@ BookNode* find_node(Builder& b, uint64_t key, Move m) {
 }
 
 void start_game(Builder& b, const char* line) {
-    set_fen(b.block->pos, start_fen);
+    set_fen(b.pos, start_fen);
     b.totals.games++;
     if (b.totals.games % 1024 == 0) printf(".");
     b.plies = 0;
@@ -116,7 +117,7 @@ const char* move_text(const char* token, char* buf, size_t size) {
 bool play_token(Builder& b, const char* text, bool& out_of_memory) {
     char buf[32];
     if (!move_text(text, buf, sizeof buf)) return true;  // not a move: nothing to do
-    Position& p = b.block->pos;
+    Position& p = b.pos;
     uint64_t key = polyglot_key(p);
     Move m;
     if (!parse_move(p, buf, m)) return false;
@@ -276,18 +277,13 @@ int build_book_file(const char* pgn_name, const char* book_name, BookBuildTotals
     FILE* in = pgn_name && pgn_name[0] ? fopen(pgn_name, "r") : nullptr;
     if (!in) return -1;
     auto* b = static_cast<Builder*>(calloc(1, sizeof(Builder)));
-    auto* block = static_cast<SearchThread*>(calloc(1, sizeof(SearchThread)));
-    if (!b || !block) {
-        free(b);
-        free(block);
+    if (!b) {
         fclose(in);
         return -1;
     }
-    attach_position(*block);
-    setup_move_lists(*block);
-    b->block = block;
+    b->pos.history = &b->history;
     b->result = UNUSABLE;
-    set_fen(block->pos, start_fen);
+    set_fen(b->pos, start_fen);
     printf(" Creating file %s from games in %s\n", book_name, pgn_name);
 
     char line[1024];
@@ -304,7 +300,6 @@ int build_book_file(const char* pgn_name, const char* book_name, BookBuildTotals
         // Without memory the book would be a random part of the games: the
         // tool ends without writing one.
         free_nodes(*b);
-        free(block);
         free(b);
         return -1;
     }
@@ -316,7 +311,6 @@ int build_book_file(const char* pgn_name, const char* book_name, BookBuildTotals
     printf("done\n");
     totals = b->totals;
     free_nodes(*b);
-    free(block);
     free(b);
     return 0;
 }

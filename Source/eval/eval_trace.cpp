@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include "../position/attacks.h"
-#include "../search/thread.h"
+#include "../position/position.h"
+#include "eval_state.h"
 #include "hce.h"
 #include "network.h"
 #include "params.h"
@@ -34,15 +35,13 @@ void print_table(const char* title, int first) {
 
 }  // namespace
 
-void eval_trace(SearchThread& t, int level, int qscore) {
-    const Position& p = t.pos;
-    EvalState& es = t.eval;
+void eval_trace(const Position& p, EvalState& es, int level, int qscore) {
     es.ply = 1;
-    int nne = network_loaded() ? network_eval(t) : 0;
+    int nne = network_loaded() ? network_eval(p, es) : 0;
     es.trace = 1;
     for (auto& g : es.trace_terms) g[0] = g[1] = 0;
     es.trace_hung = es.trace_free_passers = 0;
-    int hce = hce_eval(t);
+    int hce = hce_eval(p, es);
     es.trace = 0;
     const float phase = es.phase;
 
@@ -88,18 +87,18 @@ void eval_trace(SearchThread& t, int level, int qscore) {
     fflush(stdout);
 }
 
-void network_trace(SearchThread& t) {
+void network_trace(const Position& p, EvalState& es) {
     if (!network_loaded()) return;
-    t.eval.ply = 1;
-    network_eval(t);
-    auto* s = static_cast<NetworkState*>(t.eval.network);
+    es.ply = 1;
+    network_eval(p, es);
+    auto* s = static_cast<NetworkState*>(es.network);
     if (!s) return;
     network_activations(*s);
     const Network& n = network;
     const int bucket = s->trace.bucket;
     printf("output node = %d\n", bucket);
     const double k = n.header[NN_OUTPUT_SCALE] / 1048576.0;
-    const bool white = t.pos.side == WHITE;
+    const bool white = p.side == WHITE;
     // The weight inference pairs with each node of each layer for this
     // bucket; for a hidden network the first layers feed hidden neuron 0.
     const int row = n.h > 0 ? 0 : bucket;

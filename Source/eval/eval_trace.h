@@ -3,10 +3,11 @@
 // nodes that move its output most.
 #pragma once
 
-struct SearchThread;
+struct Position;
+struct EvalState;
 
 // Term trace; level 2 adds the parameter listing. qscore is the last
 // quiescence score the console kept.
-void eval_trace(SearchThread& t, int level, int qscore);
+void eval_trace(const Position& p, EvalState& es, int level, int qscore);
 // The network trace: output bucket and the strongest contributions per layer.
-void network_trace(SearchThread& t);
+void network_trace(const Position& p, EvalState& es);

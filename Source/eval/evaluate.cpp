@@ -2,7 +2,8 @@
 
 #include "../position/attacks.h"
 #include "../position/kpk.h"
-#include "../search/thread.h"
+#include "../position/position.h"
+#include "eval_state.h"
 #include "bitmasks.h"
 #include "hce.h"
 #include "network.h"
@@ -71,9 +72,9 @@ int king_pawn_score(const Position& p, int strong, int side) {
 }
 
 // Static score of a position that no rule settles and the cache misses.
-int static_score(SearchThread& t) {
-    if (eval_options.use_nn == 1 && network_loaded()) return network_endgame_scale(t.pos, network_eval(t));
-    return clamp_eval(hce_eval(t));
+int static_score(const Position& p, EvalState& es) {
+    if (eval_options.use_nn == 1 && network_loaded()) return network_endgame_scale(p, network_eval(p, es));
+    return clamp_eval(hce_eval(p, es));
 }
 
 }  // namespace
@@ -120,13 +121,11 @@ int network_endgame_scale(const Position& p, int score) {
     return score;
 }
 
-int evaluate(SearchThread& t, int side, int ply, int in_check) {
-    EvalState& es = t.eval;
+int evaluate(const Position& p, EvalState& es, int side, int ply, int in_check) {
     es.evals++;
     es.ply = ply;
     if (in_check) return EVAL_CHECK;
 
-    const Position& p = t.pos;
     int decided;
     const int ruled = rule_ending(p, side, &decided);
     if (decided) return ruled;
@@ -138,7 +137,7 @@ int evaluate(SearchThread& t, int side, int ply, int in_check) {
         return entry.score;
     }
 
-    int s = static_score(t);
+    int s = static_score(p, es);
 
     if (game_plies > 4 && contempt_on) {
         // Contempt shrinks with the material left and turns into a small

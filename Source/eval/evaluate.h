@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct Position;
-struct SearchThread;
+struct EvalState;
 
 // Set by the search set-up at every search start.
 extern int root_side;       // side to move at the root
@@ -30,9 +30,10 @@ constexpr int EVAL_LIMIT = 3000;
 
 inline int clamp_eval(int s) { return s < -EVAL_LIMIT ? -EVAL_LIMIT : s > EVAL_LIMIT ? EVAL_LIMIT : s; }
 
-// Score in centipawns for side (the side to move) at distance ply from the
-// root. Counts the call and stores ply in t.eval.
-int evaluate(SearchThread& t, int side, int ply, int in_check);
+// Score in centipawns for side (the side to move) of p at distance ply
+// from the root, with the thread's evaluation state es (caches, network
+// accumulators). Counts the call and stores ply in es.
+int evaluate(const Position& p, EvalState& es, int side, int ply, int in_check);
 
 // The ending settled by rule, or 0 with *decided = 0 when the material is
 // not one of those endings.

@@ -4,7 +4,6 @@
 
 #include "../position/attacks.h"
 #include "../position/see.h"
-#include "../search/thread.h"
 #include "bitmasks.h"
 #include "params.h"
 #include "pawns.h"
@@ -419,9 +418,7 @@ int scale_score(const EvalData& d, const Position& p, int score) {
 
 }  // namespace
 
-int hce_eval(SearchThread& t) {
-    const Position& p = t.pos;
-    EvalState& es = t.eval;
+int hce_eval(const Position& p, EvalState& es) {
 
     int units = 0;
     for (int c = 0; c < 2; c++)

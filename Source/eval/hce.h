@@ -3,7 +3,8 @@
 // named parameter.
 #pragma once
 
-struct SearchThread;
+struct Position;
+struct EvalState;
 
 // Trace groups, in printing order.
 enum TraceGroup : int {
@@ -18,7 +19,7 @@ enum TraceGroup : int {
     TRACE_SPECIAL,
 };
 
-// Score of the thread's position in centipawns for the side to move. Reads
-// the ply stored in t.eval (the pawn cache is bypassed at plies 0 and 1)
-// and fills the trace buffers when t.eval.trace is set.
-int hce_eval(SearchThread& t);
+// Score of p in centipawns for the side to move. Reads the ply stored in
+// es (the pawn cache is bypassed at plies 0 and 1) and fills the trace
+// buffers when es.trace is set.
+int hce_eval(const Position& p, EvalState& es);

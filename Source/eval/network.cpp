@@ -7,8 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include "../position/attacks.h"
-#include "../search/thread.h"
+#include "../position/position.h"
 #include "../system/output.h"
+#include "eval_state.h"
 #include "network_kernels.h"
 
 namespace {
@@ -40,12 +41,12 @@ void release(NetworkState* s) {
 }
 
 // The thread's state, made (or remade for a network of other sizes) on use.
-NetworkState* thread_state(SearchThread& t) {
-    auto* s = static_cast<NetworkState*>(t.eval.network);
+NetworkState* thread_state(EvalState& es) {
+    auto* s = static_cast<NetworkState*>(es.network);
     const Network& n = network;
     if (s && s->o == n.o && s->u == n.u && s->m == n.m && s->h == n.h) return s;
     release(s);
-    t.eval.network = nullptr;
+    es.network = nullptr;
     s = static_cast<NetworkState*>(calloc(1, sizeof(NetworkState)));
     if (!s) return nullptr;
     s->o = n.o;
@@ -68,7 +69,7 @@ NetworkState* thread_state(SearchThread& t) {
         release(s);
         return nullptr;
     }
-    t.eval.network = s;
+    es.network = s;
     return s;
 }
 
@@ -185,9 +186,9 @@ void network_activations(NetworkState& s) {
     nn::activate(s.black_act, s.black_acc, s.u);
 }
 
-void release_network_state(SearchThread& t) {
-    release(static_cast<NetworkState*>(t.eval.network));
-    t.eval.network = nullptr;
+void release_network_state(EvalState& es) {
+    release(static_cast<NetworkState*>(es.network));
+    es.network = nullptr;
 }
 
 int network_material(int knights, int bishops, int rooks, int queens) {
@@ -211,15 +212,14 @@ int network_output_bucket(const int16_t* header, int white_material, int black_m
     }
 }
 
-int network_eval(SearchThread& t) {
-    NetworkState* sp = thread_state(t);
+int network_eval(const Position& p, EvalState& es) {
+    NetworkState* sp = thread_state(es);
     if (!sp) {
         engine_print("error initializing NN!");
         return -10001;
     }
     NetworkState& s = *sp;
     const Network& n = network;
-    const Position& p = t.pos;
     const int16_t* hd = n.header;
 
     NetworkTrace& tr = s.trace;
@@ -249,10 +249,10 @@ int network_eval(SearchThread& t) {
     // to the other half of the board changes only its own side's view.
     // Evaluations near the root start from the biases, so that a new search
     // starts clean.
-    const bool may_reuse = t.eval.ply > 2;
+    const bool may_reuse = es.ply > 2;
     bool refreshed = false;
     for (int k = 0; k < 2; k++) {
-        refreshed |= update_accumulator(s, k, p, t.eval.ply, orientation[k], offset[k], may_reuse) != 0;
+        refreshed |= update_accumulator(s, k, p, es.ply, orientation[k], offset[k], may_reuse) != 0;
         s.orientation[k] = orientation[k];
         s.offset[k] = offset[k];
     }

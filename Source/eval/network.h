@@ -6,7 +6,8 @@
 #include <cstdint>
 #include "../position/types.h"
 
-struct SearchThread;
+struct Position;
+struct EvalState;
 
 // Header fields, in file order.
 enum NetworkField {
@@ -82,15 +83,16 @@ struct NetworkState {
 // file is refused (the previous network, or the built-in one when there is
 // none, stays in use).
 int load_network(const char* name, float train_weight);
-// Score for the side to move in centipawns, -3000..3000 (-10001 when the
-// thread's buffers cannot be had).
-int network_eval(SearchThread& t);
+// Score of p for the side to move in centipawns, -3000..3000 (-10001 when
+// the buffers in es cannot be had). Uses the ply stored in es to choose
+// the accumulator entry.
+int network_eval(const Position& p, EvalState& es);
 bool network_loaded();
 // Fills the activation buffers from the accumulators of the last
 // evaluation (the built-in layout's inference does not store them).
 void network_activations(NetworkState& s);
 // Frees a thread's network state (at the end of the process).
-void release_network_state(SearchThread& t);
+void release_network_state(EvalState& es);
 // Weight count the header implies, or -1 for a header no network can have.
 int64_t network_weight_count(const int16_t* header);
 // Writes a network in the file format (16-bit weights); 1 on success.

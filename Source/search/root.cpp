@@ -341,7 +341,7 @@ void root_search(int index) {
     PlyEntry& root = t.plies[1];
     root.in_check = int16_t(in_check);
     root.check_sq = uint8_t(in_check ? lsb(checkers) : NO_SQ);
-    const int eval = evaluate(t, side, 1, in_check);
+    const int eval = evaluate(t.pos, t.eval, side, 1, in_check);
     root.eval = int16_t(eval);
     t.plies[0].eval = int16_t(-eval);
     t.root_score = int16_t(eval);

@@ -226,7 +226,7 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, NodeT
         }
     }
 
-    if (ply > MAX_PLY - 2) return in_check ? 0 : evaluate(t, side, ply, 0);
+    if (ply > MAX_PLY - 2) return in_check ? 0 : evaluate(t.pos, t.eval, side, ply, 0);
 
     // The table: a deep enough entry whose bound decides the window ends a
     // non-PV node; otherwise its move is searched first and its score
@@ -265,7 +265,7 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, NodeT
             if (r == TB_WIN && beta < DECISIVE) return beta;
             if (r == TB_LOSS && alpha > -DECISIVE) return alpha;
             if (eval == SCORE_NONE) {
-                eval = evaluate(t, side, ply, in_check);
+                eval = evaluate(t.pos, t.eval, side, ply, in_check);
                 if (r == TB_LOSS) eval -= TB_WIN_BONUS;
                 else if (r == TB_WIN) eval += TB_WIN_BONUS;
                 else if (r == TB_DRAW) eval /= 4;
@@ -273,7 +273,7 @@ int search(Position& p, int side, int ply, int depth, int alpha, int beta, NodeT
         }
     }
 
-    if (eval == SCORE_NONE) eval = evaluate(t, side, ply, in_check);
+    if (eval == SCORE_NONE) eval = evaluate(t.pos, t.eval, side, ply, in_check);
     pe.eval = int16_t(eval);
 
     // The horizon: quiescence, or every evasion when in check.

@@ -72,7 +72,7 @@ static void evaluation_report() {
     console_qscore = search_result.score;
     SearchThread& t = *thread_table[0];
     copy_root(t, *game_block);
-    eval_trace(t, 1, console_qscore);
+    eval_trace(t.pos, t.eval, 1, console_qscore);
 }
 
 // The board after a command that changes or shows it, with the evaluation
@@ -169,11 +169,11 @@ void console_command(const char* line) {
     } else if (is("ev2")) {
         SearchThread& t = *thread_table[0];
         copy_root(t, *game_block);
-        network_trace(t);
+        network_trace(t.pos, t.eval);
     } else if (is("sp")) {
         SearchThread& t = *thread_table[0];
         copy_root(t, *game_block);
-        eval_trace(t, 2, console_qscore);
+        eval_trace(t.pos, t.eval, 2, console_qscore);
     } else if (is("lmr")) {
         build_search_tables();
         print_search_tables();

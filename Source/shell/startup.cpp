@@ -11,7 +11,7 @@
 #include "../position/kpk.h"
 #include "../position/zobrist.h"
 #include "../eval/network.h"
-#include "../eval/network_prune.h"
+#include "../tools/network_prune.h"
 #include "../eval/params.h"
 #include "../pyrrhic/tablebase.h"
 #include "../pyrrhic/tbprobe.h"
@@ -352,11 +352,11 @@ static void release_process() {
     release_hash();
     tb_free();
     close_log();
-    if (game_block) release_network_state(*game_block);
+    if (game_block) release_network_state(game_block->eval);
     free(game_block);
     game_block = nullptr;
     for (int i = 0; i < MAX_THREADS; i++) {
-        if (thread_table[i]) release_network_state(*thread_table[i]);
+        if (thread_table[i]) release_network_state(thread_table[i]->eval);
         free(thread_table[i]);
         thread_table[i] = nullptr;
     }

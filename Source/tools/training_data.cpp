@@ -155,7 +155,7 @@ SearchThread* new_tool_block() {
 }
 
 void free_tool_block(SearchThread* t) {
-    if (t) release_network_state(*t);
+    if (t) release_network_state(t->eval);
     free(t);
 }
 

@@ -41,7 +41,7 @@ void correction_stats(const char* bin_file) {
         float target;
         if (!record_to_position(training_records, i, block->pos, &target)) continue;
         const Position& p = block->pos;
-        int eval = network_eval(*block);
+        int eval = network_eval(block->pos, block->eval);
         if (eval == -10001) break;  // no network buffers
         int us = p.side, them = us ^ 1;
         auto diff = [&](int type) { return piece_count(p, us, type) - piece_count(p, them, type); };

@@ -14,12 +14,12 @@ protected:
 
     int eval_fen(const char* fen, int ply = 0) {
         EXPECT_TRUE(board.set(fen)) << fen;
-        return evaluate(*board.block, board.pos().side, ply, in_check(board.pos()));
+        return evaluate(board.block->pos, board.block->eval, board.pos().side, ply, in_check(board.pos()));
     }
     int hce_of(const char* fen) {
         EXPECT_TRUE(board.set(fen)) << fen;
         board.block->eval.ply = 0;
-        return hce_eval(*board.block);
+        return hce_eval(board.block->pos, board.block->eval);
     }
     EvalCacheEntry& entry() {
         const Position& p = board.pos();
@@ -31,7 +31,7 @@ TEST_F(Evaluate, CheckReturnsTheSentinelAndLeavesTheCache) {
     board.set("4k3/8/8/8/8/8/4q3/4K3 w - - 0 1");
     EvalCacheEntry before = entry();
     uint64_t evals = board.block->eval.evals;
-    EXPECT_EQ(evaluate(*board.block, WHITE, 5, 1), -3000);
+    EXPECT_EQ(evaluate(board.block->pos, board.block->eval, WHITE, 5, 1), -3000);
     EXPECT_EQ(board.block->eval.evals, evals + 1);
     EXPECT_EQ(board.block->eval.ply, 5);
     EXPECT_EQ(entry().key, before.key);
@@ -122,7 +122,7 @@ TEST_F(Evaluate, RuleEndingsBypassTheCache) {
     board.set("k7/8/1K6/8/8/8/8/7R w - - 0 1");
     entry().key = board.pos().key;
     entry().score = 77;
-    EXPECT_NE(evaluate(*board.block, WHITE, 5, 0), 77);
+    EXPECT_NE(evaluate(board.block->pos, board.block->eval, WHITE, 5, 0), 77);
     EXPECT_EQ(entry().score, 77);
 }
 

@@ -18,7 +18,7 @@ protected:
     int eval_fen(const char* fen, int ply = 0) {
         EXPECT_TRUE(board.set(fen)) << fen;
         board.block->eval.ply = ply;
-        return hce_eval(*board.block);
+        return hce_eval(board.block->pos, board.block->eval);
     }
     // Evaluates with the trace on and returns the score.
     int trace_fen(const char* fen) {
@@ -180,12 +180,12 @@ TEST_F(Hce, ColourMirrorGivesTheSameScore) {
         std::string flipped = mirror_fen(fen);
         ASSERT_TRUE(mirror.set(flipped.c_str())) << flipped;
         b.block->eval.ply = mirror.block->eval.ply = 0;
-        int s1 = hce_eval(*b.block), s2 = hce_eval(*mirror.block);
+        int s1 = hce_eval(b.block->pos, b.block->eval), s2 = hce_eval(mirror.block->pos, mirror.block->eval);
         ASSERT_EQ(s1, s2) << fen << "  vs  " << flipped;
         ASSERT_EQ(b.block->eval.phase, mirror.block->eval.phase);
         if (!in_check(b.pos())) {
-            int e1 = evaluate(*b.block, b.pos().side, 0, 0);
-            int e2 = evaluate(*mirror.block, mirror.pos().side, 0, 0);
+            int e1 = evaluate(b.block->pos, b.block->eval, b.pos().side, 0, 0);
+            int e2 = evaluate(mirror.block->pos, mirror.block->eval, mirror.pos().side, 0, 0);
             ASSERT_EQ(e1, e2) << fen;
         }
         checked++;
@@ -198,7 +198,7 @@ TEST_F(Hce, TraceGroupsAddUpToTheScore) {
         const Position& p = b.pos();
         b.block->eval.trace = 1;
         b.block->eval.ply = 0;
-        int s = hce_eval(*b.block);
+        int s = hce_eval(b.block->pos, b.block->eval);
         b.block->eval.trace = 0;
         int units[2];
         for (int c = 0; c < 2; c++)

@@ -32,7 +32,7 @@ struct NetworkTest : ::testing::Test {
 // Evaluates the board's position at the given ply in its own thread block.
 int eval_at(TestBoard& b, int ply) {
     b.block->eval.ply = ply;
-    return network_eval(*b.block);
+    return network_eval(b.block->pos, b.block->eval);
 }
 
 std::vector<int16_t> accumulators(TestBoard& b) {

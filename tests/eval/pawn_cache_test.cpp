@@ -30,9 +30,9 @@ TEST_F(PawnCache, CachedTotalsMatchRecomputation) {
                 ASSERT_EQ(cached[0], fresh[0]) << b.fen();
                 ASSERT_EQ(cached[1], fresh[1]) << b.fen();
                 // And the whole score, served from the cache or not.
-                int deep = hce_eval(*b.block);
+                int deep = hce_eval(b.block->pos, b.block->eval);
                 es.ply = 0;
-                ASSERT_EQ(hce_eval(*b.block), deep) << b.fen();
+                ASSERT_EQ(hce_eval(b.block->pos, b.block->eval), deep) << b.fen();
                 positions++;
                 std::vector<Move> moves = b.legal_moves();
                 if (moves.empty()) break;

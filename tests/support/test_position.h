@@ -28,7 +28,7 @@ struct TestBoard {
     }
     explicit TestBoard(const char* fen) : TestBoard() { set(fen); }
     // The network state a board's evaluations made belongs to its block.
-    ~TestBoard() { release_network_state(*block); }
+    ~TestBoard() { release_network_state(block->eval); }
     TestBoard(const TestBoard&) = delete;
     TestBoard& operator=(const TestBoard&) = delete;
     Position& pos() { return block->pos; }

@@ -49,7 +49,7 @@ TEST(Tuner, MovesAWeightTowardsTheOneThatMadeTheResults) {
             make_move(b.pos(), moves[rng() % moves.size()]);
             if (ply % 4 != 3) continue;
             b.block->eval.ply = 1;
-            double e = hce_eval(*b.block);
+            double e = hce_eval(b.block->pos, b.block->eval);
             TuneSample s;
             s.pos = b.pos();
             s.result = float(1.0 / (1.0 + std::exp(-0.005 * e)));

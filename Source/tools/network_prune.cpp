@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+#include "../eval/network.h"
 #include "../search/thread.h"
-#include "../tools/training_data.h"
-#include "network.h"
+#include "training_data.h"
 
 int prune_network(const char* training_file, const char* output) {
     printf("%s\n", training_file);
@@ -24,7 +24,7 @@ int prune_network(const char* training_file, const char* output) {
             stats[1].assign(size_t(n.u), 0.0f);
         }
         t.eval.ply = 1;
-        network_eval(t);
+        network_eval(t.pos, t.eval);
         auto* s = static_cast<NetworkState*>(t.eval.network);
         if (!s) continue;
         network_activations(*s);
