@@ -56,9 +56,11 @@ StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, 
     const double nps = speed_of_elo(elo);
     if (nps >= 0.9 * full_nps) return none;
     const double budget = elo_node_budget(elo);
-    // Spread the budget over the move's expected time; with no time to go
-    // by, search it at full speed.
-    const double rate = expected_seconds > 0 ? budget / expected_seconds : full_nps;
+    // Spread the budget over most of the move's expected time, so that the
+    // nodes are spent before the clock's own stopping rules (a stable best
+    // move, the move overhead) end the search; with no time to go by,
+    // search it at full speed.
+    const double rate = expected_seconds > 0 ? budget / (BUDGET_TIME_SHARE * expected_seconds) : full_nps;
     if (rate >= 0.9 * full_nps) return {false, full_nps, int64_t(budget)};
     return {true, float(rate), int64_t(budget)};
 }

@@ -27,7 +27,9 @@ struct PaceAnchor {
     int elo;
     double seconds;
 };
-constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 25.0}, {2200, 70.0}, {2600, 140.0}};
+constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 18.0}, {2200, 55.0}, {2600, 110.0}};
+// The share of a move's expected time over which its node budget is spread.
+constexpr double BUDGET_TIME_SHARE = 0.8;
 double reference_move_seconds(double elo);
 // The nodes a move at this Elo searches: the curve's rate at its pace.
 double elo_node_budget(double elo);
@@ -45,8 +47,9 @@ struct StrengthLimit {
 
 // What a search is allowed: speed_request is a rate asked for directly (0
 // for none; it wins over the Elo); expected_seconds is what the move is
-// expected to take (clock or movetime), 0 when nothing says (go depth,
-// nodes, infinite), in which case the budget is searched at full speed.
+// expected to take (clock or movetime, less the move overhead), 0 when
+// nothing says (go depth, nodes, infinite), in which case the budget is
+// searched at full speed.
 // No limit where the machine at full speed is not stronger.
 StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, float full_nps,
                              float expected_seconds);

@@ -137,9 +137,11 @@ void setup_search() {
     }
     check_time();
     // The strength limit spreads its nodes over the time the move is
-    // expected to take; depth, node and infinite searches have none.
+    // expected to take, less what the clock loses to the move overhead;
+    // depth, node and infinite searches have none.
     const float expected = target_time.load(std::memory_order_relaxed);
-    set_strength(expected < 1e6f ? expected : 0.0f);
+    const float usable = std::max(0.005f, expected - float(search_limits.move_overhead) * 0.001f);
+    set_strength(expected < 1e6f ? usable : 0.0f);
     search_node_check = std::min(search_limits.node_check, search_limits.max_nodes);
     if (strength_node_budget > 0) search_node_check = std::min(search_node_check, strength_node_budget);
 
