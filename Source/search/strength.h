@@ -27,7 +27,7 @@ struct PaceAnchor {
     int elo;
     double seconds;
 };
-constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 18.0}, {2200, 55.0}, {2600, 110.0}};
+constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 18.0}, {2200, 65.0}, {2600, 130.0}};
 // The share of a move's expected time over which its node budget is spread.
 constexpr double BUDGET_TIME_SHARE = 0.8;
 double reference_move_seconds(double elo);

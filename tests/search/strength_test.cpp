@@ -14,15 +14,15 @@ TEST(Strength, EloBecomesNodesPerMove) {
     // 1500 -> ln n = 2.7513, n = 15.66; 1800 -> 4.1432, 63.0;
     // 2000 -> 5.1250, 168.2; 2400 -> 7.2517, 1410; 2600 -> 8.4169, 4523;
     // 2338 -> n = 1000 (Elo 2338.4).
-    // Paces: the anchors 18 s (1800), 55 s (2200), 110 s (2600); 2000 is
-    // halfway in logarithm, 18 * sqrt(55 / 18) = 31.46 s; 2400, 55 * sqrt(2)
-    // = 77.78 s; 2338, 55 * 2^(138/400) = 69.86 s; 1500 goes on below the
-    // first segment, 18 * (55 / 18)^-0.75 = 7.79 s.
+    // Paces: the anchors 18 s (1800), 65 s (2200), 130 s (2600); 2000 is
+    // halfway in logarithm, 18 * sqrt(65 / 18) = 34.21 s; 2400, 65 * sqrt(2)
+    // = 91.92 s; 2338, 65 * 2^(138/400) = 82.56 s; 1500 goes on below the
+    // first segment, 18 * (65 / 18)^-0.75 = 6.87 s.
     struct Case {
         int elo;
         double nps, pace, budget;
-    } cases[] = {{1500, 15.66, 7.79, 122},    {1800, 63.0, 18.0, 1134},      {2000, 168.2, 31.46, 5294},
-                 {2338, 998.0, 69.86, 69720}, {2400, 1410.0, 77.78, 109700}, {2600, 4523.0, 110.0, 497500}};
+    } cases[] = {{1500, 15.66, 6.87, 108},    {1800, 63.0, 18.0, 1134},      {2000, 168.2, 34.21, 5755},
+                 {2338, 998.0, 82.56, 82400}, {2400, 1410.0, 91.92, 129700}, {2600, 4523.0, 130.0, 588000}};
     const float full = 10000000.0f;
     for (const Case& c : cases) {
         // Within the half point of Elo the bisection stops at.
@@ -93,7 +93,7 @@ long long final_nodes(const EngineProcess& e, size_t from) {
 }
 
 TEST(Strength, LimitedSearchesStayWithinTheirNodes) {
-    const long long budget = std::llround(elo_node_budget(1600));  // about 250
+    const long long budget = std::llround(elo_node_budget(1600));  // about 234
     ASSERT_GT(budget, 200);
     ASSERT_LT(budget, 300);
     for (const char* threads : {"1", "2"}) {
