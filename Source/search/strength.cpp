@@ -43,6 +43,11 @@ double elo_node_budget(double elo) {
     return std::max(1.0, std::round(speed_of_elo(elo) * reference_move_seconds(elo)));
 }
 
+double move_time_factor(double seconds) {
+    if (seconds <= 0) return 1.0;
+    return std::clamp(std::pow(seconds / REFERENCE_MOVE_TIME, MOVE_TIME_EXPONENT), 0.05, 20.0);
+}
+
 StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, float full_nps,
                              float expected_seconds) {
     StrengthLimit none = {false, full_nps, 0};
@@ -55,7 +60,7 @@ StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, 
     if (elo <= 0) return none;
     const double nps = speed_of_elo(elo);
     if (nps >= 0.9 * full_nps) return none;
-    const double budget = elo_node_budget(elo);
+    const double budget = std::max(1.0, std::round(elo_node_budget(elo) * move_time_factor(expected_seconds)));
     // Spread the budget over most of the move's expected time, so that the
     // nodes are spent before the clock's own stopping rules (a stable best
     // move, the move overhead) end the search; with no time to go by,

@@ -2,9 +2,12 @@
 // speed throttle) is held by the main worker sleeping whenever its node
 // rate runs above it. An Elo asked for (UCI_LimitStrength, UCI_Elo) is a
 // number of nodes per move: the Elo-versus-speed curve holds at a
-// reference pace that grows with the level, so a limited move searches the
-// nodes the curve's rate gives in reference_move_seconds(elo), at any time
-// control, spread over the time the move is expected to take.
+// reference pace that grows with the level, so a move of a 10 s + 0.1 s
+// game searches the nodes the curve's rate gives in
+// reference_move_seconds(elo), spread over the time the move is expected
+// to take. The reference engine's own limit plays stronger with more time
+// a move, so a move of another length gets its nodes scaled by a power of
+// its time over that game's.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -30,9 +33,19 @@ struct PaceAnchor {
 constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 18.0}, {2200, 65.0}, {2600, 130.0}};
 // The share of a move's expected time over which its node budget is spread.
 constexpr double BUDGET_TIME_SHARE = 0.8;
+// The usable time of a move of a 10 s + 0.1 s game, where the anchors were
+// fitted, and the power of a move's time over it that scales its nodes:
+// against stockfish's limit, the same nodes scored about 250 Elo less at
+// 60 s + 0.6 s than at 10 s + 0.1 s (docs/strength.md).
+constexpr double REFERENCE_MOVE_TIME = 0.3;
+constexpr double MOVE_TIME_EXPONENT = 0.4;
 double reference_move_seconds(double elo);
-// The nodes a move at this Elo searches: the curve's rate at its pace.
+// The nodes a move at this Elo searches in a 10 s + 0.1 s game: the
+// curve's rate at its pace.
 double elo_node_budget(double elo);
+// The factor on those nodes for a move expected to take seconds (0: no
+// time to go by, factor 1), kept within [1/20, 20].
+double move_time_factor(double seconds);
 
 // Elo(n) = 850 + 250 ln n - 5 (ln n)^2 for n nodes per second.
 double elo_of_speed(double nps);

@@ -30,21 +30,31 @@ TEST(Strength, EloBecomesNodesPerMove) {
         EXPECT_NEAR(reference_move_seconds(c.elo), c.pace, 0.01) << c.elo;
         const double budget = elo_node_budget(c.elo);
         EXPECT_NEAR(budget, c.budget, c.budget * 0.005) << c.elo;
-        // A move of 2 s spreads the budget over four fifths of it, 1.6 s;
-        // 0.1 s over 0.08 s.
+        // A move of 2 s gets (2 / 0.3)^0.4 = 2.1358 times the nodes, spread
+        // over four fifths of it, 1.6 s; one of 0.1 s (1 / 3)^0.4 = 0.6444
+        // times, over 0.08 s.
         StrengthLimit two = strength_limit(true, c.elo, 0, full, 2.0f);
-        EXPECT_EQ(two.node_budget, int64_t(budget)) << c.elo;
+        EXPECT_NEAR(double(two.node_budget), budget * 2.1358, budget * 0.0001 + 1) << c.elo;
         EXPECT_TRUE(two.throttle);
-        EXPECT_NEAR(two.target_nps, budget / 1.6, 1) << c.elo;
+        EXPECT_NEAR(two.target_nps, two.node_budget / 1.6, 1) << c.elo;
         StrengthLimit blitz = strength_limit(true, c.elo, 0, full, 0.1f);
-        EXPECT_EQ(blitz.node_budget, two.node_budget);
-        EXPECT_NEAR(blitz.target_nps, budget * 12.5, budget * 0.001) << c.elo;
-        // No time to go by (go depth, nodes, infinite): the budget at full speed.
+        EXPECT_NEAR(double(blitz.node_budget), budget * 0.6444, budget * 0.0001 + 1) << c.elo;
+        EXPECT_NEAR(blitz.target_nps, blitz.node_budget * 12.5, blitz.node_budget * 0.001) << c.elo;
+        // No time to go by (go depth, nodes, infinite): the budget of the
+        // reference game at full speed.
         StrengthLimit untimed = strength_limit(true, c.elo, 0, full, 0);
-        EXPECT_EQ(untimed.node_budget, two.node_budget);
+        EXPECT_EQ(untimed.node_budget, int64_t(budget));
         EXPECT_FALSE(untimed.throttle);
         EXPECT_FLOAT_EQ(untimed.target_nps, full);
     }
+    // The time factor: 1 at the reference move, a power of 0.4 around it,
+    // held within [0.05, 20].
+    EXPECT_DOUBLE_EQ(move_time_factor(0.3), 1.0);
+    EXPECT_NEAR(move_time_factor(2.4), 2.2974, 0.0001);  // 8^0.4
+    EXPECT_NEAR(move_time_factor(0.0375), 0.4353, 0.0001);  // (1/8)^0.4
+    EXPECT_DOUBLE_EQ(move_time_factor(0), 1.0);
+    EXPECT_DOUBLE_EQ(move_time_factor(1e-7), 0.05);
+    EXPECT_DOUBLE_EQ(move_time_factor(1e7), 20.0);
     // The pace grows with the level and passes through its anchors.
     for (const PaceAnchor& a : PACE_ANCHORS) EXPECT_NEAR(reference_move_seconds(a.elo), a.seconds, 1e-9);
     for (int elo = 1500; elo < 3300; elo += 50)
@@ -93,26 +103,36 @@ long long final_nodes(const EngineProcess& e, size_t from) {
 }
 
 TEST(Strength, LimitedSearchesStayWithinTheirNodes) {
-    const long long budget = std::llround(elo_node_budget(1600));  // about 234
+    const double budget = elo_node_budget(1600);  // about 234
     ASSERT_GT(budget, 200);
     ASSERT_LT(budget, 300);
+    // Each go with the longest time its move can be expected to take: a
+    // 2 s clock gives well under 0.2 s a move, 300 ms of movetime less
+    // the overhead, a minute's clock under 3 s; depth has none (factor 1).
+    struct Go {
+        const char* command;
+        double longest_move;
+    } gos[] = {{"go wtime 2000 btime 2000 winc 20 binc 20", 0.2},
+               {"go depth 30", 0},
+               {"go movetime 300", 0.3},
+               {"go wtime 60000 btime 60000 winc 600 binc 600", 3.0}};
     for (const char* threads : {"1", "2"}) {
         EngineProcess e({"-use_hce"});
         ASSERT_TRUE(e.skip_startup());
         e.send(std::string("setoption name Threads value ") + threads);
         e.send("setoption name UCI_LimitStrength value true");
         e.send("setoption name UCI_Elo value 1600");
-        for (const char* go : {"go wtime 2000 btime 2000 winc 20 binc 20", "go depth 30", "go movetime 300",
-                               "go wtime 60000 btime 60000 winc 600 binc 600"}) {
+        for (const Go& go : gos) {
             size_t from = e.lines().size();
             e.send("position startpos moves e2e4 e7e5 g1f3");
-            e.send(go);
-            ASSERT_TRUE(e.wait_for_prefix("bestmove ", 60)) << go;
+            e.send(go.command);
+            ASSERT_TRUE(e.wait_for_prefix("bestmove ", 60)) << go.command;
             long long nodes = final_nodes(e, from);
             // The main worker checks its count at every node once near the
             // budget; one node over is the most it can overshoot.
-            EXPECT_GT(nodes, 0) << go;
-            EXPECT_LE(nodes, budget + 1) << threads << " threads, " << go;
+            const long long most = std::llround(budget * move_time_factor(go.longest_move)) + 1;
+            EXPECT_GT(nodes, 0) << go.command;
+            EXPECT_LE(nodes, most) << threads << " threads, " << go.command;
         }
         e.send("quit");
         EXPECT_EQ(e.finish(), 0);
