@@ -70,6 +70,13 @@ StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, 
     return {true, float(rate), int64_t(budget)};
 }
 
+void request_speed(float nps) {
+    target_nps = nps;
+    search_options.speed_request = nps;
+    search_options.limit_strength = 1;
+    search_options.elo = int16_t(elo_of_speed(nps));
+}
+
 void set_strength(float expected_seconds) {
     const StrengthLimit limit = strength_limit(search_options.limit_strength != 0, search_options.elo, search_options.speed_request,
                                                calibration_nps, expected_seconds);

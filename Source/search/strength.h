@@ -66,6 +66,10 @@ struct StrengthLimit {
 // No limit where the machine at full speed is not stronger.
 StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, float full_nps,
                              float expected_seconds);
+// A speed asked for (Target_NPS, the speed throttle, -nps): held at any
+// time control; the strength settings record it with the Elo the curve
+// gives it.
+void request_speed(float nps);
 // Sets throttle_on, target_nps and strength_node_budget for the coming
 // search.
 void set_strength(float expected_seconds);

@@ -71,10 +71,7 @@ void set_command(const char* name, const char* v1, const char* v2, const char* v
         long long n = whole(v1);
         s.max_nodes = n < 0 ? 0 : n;
     } else if (is("target_nps")) {
-        target_nps = float(atof(v1));
-        search_options.speed_request = target_nps;
-        search_options.limit_strength = 1;
-        search_options.elo = int16_t(elo_of_speed(target_nps));
+        request_speed(float(atof(v1)));
         engine_printf("target_nps set to %.0f, Elo= %d", double(target_nps), search_options.elo);
     } else if (is("ss")) {
         if (whole(v1) == 1) {

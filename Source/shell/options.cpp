@@ -87,13 +87,6 @@ static void text_value(const char* name, char* field, size_t size, const char* v
     engine_printf("info string %s set to '%s'", name, field);
 }
 
-static void strength_from_nps(float nps) {
-    target_nps = nps;
-    search_options.speed_request = nps;
-    search_options.limit_strength = 1;
-    search_options.elo = int16_t(elo_of_speed(nps));
-}
-
 void set_option(const char* name, const char* value) {
     if (load_state() != 0) return;
     EngineSettings& s = settings;
@@ -163,10 +156,10 @@ void set_option(const char* name, const char* value) {
         s.chess960 = uint8_t(check(name, value));
         sync_notation_style();
     }
-    if (is("Target_NPS")) strength_from_nps(float(spin(name, value, 20, 10000)));
+    if (is("Target_NPS")) request_speed(float(spin(name, value, 20, 10000)));
     if (is("Speed Throttle [%]")) {
         int v = spin(name, value, 1, 100);
-        strength_from_nps(std::round(calibration_nps * 0.01f * float(v)));
+        request_speed(std::round(calibration_nps * 0.01f * float(v)));
     }
 }
 

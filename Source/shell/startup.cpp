@@ -159,11 +159,7 @@ int read_switches(int argc, char** argv, EngineMode& mode, ToolArguments& tools)
             s.moves_per_control = 1;
         }
         if (is("-nps")) {
-            // A speed, as Target_NPS asks for one: held at any time control.
-            target_nps = float(atof(arg()));
-            search_options.speed_request = target_nps;
-            search_options.limit_strength = 1;
-            search_options.elo = int16_t(elo_of_speed(target_nps));
+            request_speed(float(atof(arg())));
             printf("Elo= %d\n", search_options.elo);
         }
         if (is("-hash")) s.hash_mb = int32_t(clamp(integer(arg()), 0, 65536));
