@@ -98,7 +98,7 @@ void clear_hash() {
     fill = 0;
     if (!table) return;
     uint64_t total = entry_count + 16;
-    int threads = search_options.threads < 1 ? 1 : search_options.threads;
+    int threads = effective_threads();
     if (threads == 1 || entry_count <= 524288) {
         zero_range(table, total);
         return;

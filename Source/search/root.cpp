@@ -28,8 +28,6 @@ constexpr int16_t good_capture[8] = {0, 220, 230, 230, 240, 250, 250, 0};
 
 inline bool stopped() { return stop_search.load(std::memory_order_relaxed) != 0; }
 
-int effective_threads() { return search_options.threads < 1 ? 1 : search_options.threads; }
-
 void score_root_move(SearchThread& t, MoveEntry& e, Move table_move) {
     const Position& p = t.pos;
     if (e.move == table_move) {

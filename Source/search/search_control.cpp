@@ -1,5 +1,6 @@
 #include "search_control.h"
 #include <sys/select.h>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <thread>
@@ -107,7 +108,7 @@ void start_search(uint16_t state, bool threaded, const SearchLimits& limits) {
     search_limits = limits;
     store_state(state);
     setup_search();
-    int threads = search_options.threads < 1 ? 1 : search_options.threads > MAX_THREADS ? MAX_THREADS : search_options.threads;
+    int threads = std::min(effective_threads(), MAX_THREADS);
     // A limited strength is the main worker's nodes: helpers would add to
     // it unmeasured.
     if (throttle_on.load(std::memory_order_relaxed) || strength_node_budget > 0) threads = 1;

@@ -19,5 +19,8 @@ struct SearchOptions {
 
 extern SearchOptions search_options;
 
+// The workers a search runs: the Threads option, at least one.
+inline int effective_threads() { return search_options.threads < 1 ? 1 : search_options.threads; }
+
 // The values the engine starts with.
 constexpr SearchOptions DEFAULT_SEARCH_OPTIONS = {1, 1, 0, 0, 0.0f, 100, 3, 3, 4, 6, 3};

@@ -16,7 +16,7 @@ double effective_branching_factor() {
 TableCounters table_counters() {
     Counters c = sum_counters();
     uint64_t pawn_probes = 0, pawn_hits = 0, evals = 0, eval_hits = 0;
-    int threads = search_options.threads < 1 ? 1 : search_options.threads;
+    int threads = effective_threads();
     for (int i = 0; i < threads && i < MAX_THREADS; i++) {
         const SearchThread* t = thread_table[i];
         if (!t) continue;

@@ -36,7 +36,7 @@ float read_clock(bool reset) {
 // Whether a helper that finished the published depth prefers another move
 // with a clearly better score: a sign that the main line is not settled.
 static bool helpers_disagree(int score, int margin) {
-    int n = search_options.threads;
+    int n = effective_threads();
     int depth = shared.depth;
     Move best = shared.best;
     for (int i = 1; i < n && i < MAX_THREADS; i++) {
