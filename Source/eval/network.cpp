@@ -3,7 +3,6 @@
 // the leaky activation, the optional material and hidden layers and the
 // output bucket's dot products.
 #include "network.h"
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include "../position/attacks.h"
@@ -91,28 +90,37 @@ int board_rows(int orientation, int offset, int k, const Position& p, const int1
 }
 
 // The rows of the pieces gone since the entry's board (the first
-// `subtracts` of them), then those of the pieces come; returns the count.
+// `subtracts` of them), then those of the pieces come, each group in
+// piece and square order; returns the count. One pass over the bitboards:
+// most of them are unchanged and cost a single test.
 int changed_rows(const AccumulatorEntry& e, int k, const Position& p, const int16_t** out, int& subtracts) {
-    int count = 0;
+    const int16_t* come_rows[MAX_ROW_CHANGES];
+    int gone_count = 0, come_count = 0;
     for (int c = 0; c < 2; c++)
         for (int type = PAWN; type <= KING; type++) {
-            Bitboard gone = e.bb[make_piece(c, type)] & ~p.bb[make_piece(c, type)];
-            while (gone) out[count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(gone)));
+            const int piece = make_piece(c, type);
+            const Bitboard differ = e.bb[piece] ^ p.bb[piece];
+            if (!differ) continue;
+            Bitboard gone = differ & e.bb[piece], come = differ & p.bb[piece];
+            while (gone) out[gone_count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(gone)));
+            while (come)
+                come_rows[come_count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(come)));
         }
-    subtracts = count;
-    for (int c = 0; c < 2; c++)
-        for (int type = PAWN; type <= KING; type++) {
-            Bitboard come = p.bb[make_piece(c, type)] & ~e.bb[make_piece(c, type)];
-            while (come) out[count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(come)));
-        }
-    return count;
+    subtracts = gone_count;
+    for (int i = 0; i < come_count; i++) out[gone_count + i] = come_rows[i];
+    return gone_count + come_count;
 }
 
-// Squares whose piece differs between the entry's board and p.
-int changed_squares(const AccumulatorEntry& e, const Position& p) {
+// Squares whose piece differs between the entry's board and p, counted
+// only up to limit: an entry that cannot beat the best one so far is
+// dropped as soon as that is plain, usually after a few bitboards.
+int changed_squares(const AccumulatorEntry& e, const Position& p, int limit) {
     int count = 0;
     for (int c = 0; c < 2; c++)
-        for (int type = PAWN; type <= KING; type++) count += popcount(e.bb[make_piece(c, type)] ^ p.bb[make_piece(c, type)]);
+        for (int type = PAWN; type <= KING; type++) {
+            count += popcount(e.bb[make_piece(c, type)] ^ p.bb[make_piece(c, type)]);
+            if (count >= limit) return limit;
+        }
     return count;
 }
 
@@ -143,7 +151,7 @@ int update_accumulator(NetworkState& s, int k, const Position& p, int ply, int o
             if (c < 0 || (c == king && best_cost <= 4)) continue;
             const AccumulatorEntry& e = entries[c];
             if (e.generation != n.generation || e.orientation != orientation || e.offset != offset) continue;
-            const int cost = changed_squares(e, p);
+            const int cost = changed_squares(e, p, best_cost);
             if (cost < best_cost) {
                 best = c;
                 best_cost = cost;
@@ -199,13 +207,18 @@ int network_material(int knights, int bishops, int rooks, int queens) {
 int network_output_bucket(const int16_t* header, int white_material, int black_material, int white_pawns,
                           int black_pawns) {
     switch (header[NN_BUCKET_SCHEME]) {
+        // A tenth of the sum rounded half up, in integers: what rounding
+        // the sum times 0.1 gives, without a library call on every
+        // evaluation (a sum below zero clamps to the first bucket either way).
         case 6: {
-            long x = std::lround((white_material + black_material) * 0.1);
-            return int(5 - (x < 0 ? 0 : x > 5 ? 5 : x));
+            const int v = white_material + black_material;
+            const int x = v < 0 ? 0 : (v + 5) / 10;
+            return 5 - (x > 5 ? 5 : x);
         }
         case 8: {
-            long x = std::lround((white_material + black_material + white_pawns + black_pawns - 6) * 0.1);
-            return int(x < 0 ? 0 : x > 7 ? 7 : x);
+            const int v = white_material + black_material + white_pawns + black_pawns - 6;
+            const int x = v < 0 ? 0 : (v + 5) / 10;
+            return x > 7 ? 7 : x;
         }
         default:
             return 0;
@@ -300,8 +313,11 @@ int network_eval(const Position& p, EvalState& es) {
         }
         output = uint32_t(nn::dot(n.final_weights + int64_t(bucket) * n.h, s.hidden_act, n.h));
     }
-    const double y = double(int32_t(output)) / 1048576.0;
-    tr.raw = float(y);
-    long score = std::lround(y * hd[NN_OUTPUT_SCALE]);
+    tr.raw = float(double(int32_t(output)) / 1048576.0);
+    // output * scale / 2^20 rounded half away from zero, in integers (the
+    // product is exact in a double too, so this is what rounding the
+    // floating-point value gives).
+    const int64_t scaled = int64_t(int32_t(output)) * hd[NN_OUTPUT_SCALE];
+    const int64_t score = scaled >= 0 ? (scaled + (1 << 19)) >> 20 : -((-scaled + (1 << 19)) >> 20);
     return int(score < -3000 ? -3000 : score > 3000 ? 3000 : score);
 }

@@ -2,6 +2,8 @@
 // scalar twins, incremental updates against full refreshes, other layouts
 // and the refusal of damaged files.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -119,6 +121,15 @@ TEST_F(NetworkTest, BucketsFollowTheMaterial) {
     EXPECT_EQ(network_output_bucket(eight, 20, 15, 6, 4), 4);
     const int16_t other[12] = {805, 4096, 300, 2, 3, 0, 0, 1280, 1280, 0, 0, 0};
     EXPECT_EQ(network_output_bucket(other, 0, 0, 0, 0), 0);
+    // The integer form of the buckets against the floating-point one
+    // (the sum times 0.1, rounded half away from zero), for every sum.
+    for (int material = 0; material <= 2 * 46; material++)
+        for (int pawns = 0; pawns <= 16; pawns++) {
+            const long six_x = std::lround(material * 0.1), eight_x = std::lround((material + pawns - 6) * 0.1);
+            EXPECT_EQ(network_output_bucket(six, material, 0, pawns, 0), 5 - std::clamp(six_x, 0L, 5L)) << material;
+            EXPECT_EQ(network_output_bucket(eight, material, 0, pawns, 0), std::clamp(eight_x, 0L, 7L))
+                << material << " " << pawns;
+        }
 
     TestBoard b(start_fen);
     eval_at(b, 1);
