@@ -22,7 +22,7 @@ assert.ok(s.lo < s.e && s.e < s.hi);
 s = summarise(60, 100, 40);
 assert.ok(Math.abs(s.los - 0.9772) < 0.001, String(s.los));
 
-function run(logs) {
+function run(logs, options = []) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'gate-'));
   const files = logs.map((text, i) => {
     const f = path.join(dir, `gate-${i}.log`);
@@ -30,7 +30,7 @@ function run(logs) {
     return f;
   });
   try {
-    return execFileSync('node', [script, ...files], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'] })
+    return execFileSync('node', [script, ...options, ...files], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'] })
       .split('\n');
   } finally {
     fs.rmSync(dir, { recursive: true, force: true });
@@ -53,6 +53,11 @@ assert.match(out[1], /vorn -cfg c: 1 timeLosses/);
 // A narrow lead does not pass.
 out = run([closing(55, 100, 45)]);
 assert.match(out[0], /LOS 8\d\.\d %, fail$/);
+// The screen at fixed nodes lets that narrow lead through, not an even
+// score, and not a lead with a fault.
+assert.match(run([closing(55, 100, 45)], ['--screen'])[0], /52\.5 %.*, pass$/);
+assert.match(run([closing(50, 100, 50)], ['--screen'])[0], /50\.0 %.*, fail$/);
+assert.match(run([closing(55, 100, 45, 1)], ['--screen'])[0], /, fail$/);
 // A log without its closing line is an unfinished match, not a result.
 assert.throws(() => run(['game 1: a - b 1-0 (checkmate); a: +1 =0 -0\n']));
 console.log('gate_result: all checks passed');

@@ -18,7 +18,12 @@
 #    and the walks; a game position's target is RESULT_WEIGHT of the game
 #    result and the rest of its search score.
 # 5. The held-out games scored by the candidate and the built-in network.
-# 6. The gate: GAMES games of the candidate against the built-in network at
+# 6. The screen: SCREEN_GAMES games of the candidate against the built-in
+#    network at SCREEN_NODES nodes a move (no clock: a few minutes, and
+#    the result does not depend on the machine's load), from openings made
+#    fresh for it; a candidate that does not score above 50 % there ends
+#    the generation without the gate.
+# 7. The gate: GAMES games of the candidate against the built-in network at
 #    TC, two matches side by side over the book openings (each line with
 #    both colours), one core each.
 # Then one summary line. The candidate becomes the built-in network only
@@ -28,8 +33,8 @@
 # Settings (environment): WORK (folder for the data, default
 # /tmp/vorn-generation), NODES (6000), RANDOM_PERMILLE (30), HOLD (100000),
 # WALKS (4, 0 for none), WALK_DEPTH (4), EPOCHS (2), LR (0.0005),
-# LR_END (0.0001), BATCH (2048), RESULT_WEIGHT (0.25), GAMES (200),
-# TC (10+0.1).
+# LR_END (0.0001), BATCH (2048), RESULT_WEIGHT (0.25), SCREEN_GAMES (200,
+# 0 for no screen), SCREEN_NODES (10000), GAMES (200), TC (10+0.1).
 # Total time: MINUTES, about 10 minutes of walks per million game
 # positions, a few minutes of training and, at 10 s + 0.1 s, about 60
 # minutes of gate games.
@@ -53,6 +58,8 @@ lr=${LR:-0.0005}
 lr_end=${LR_END:-0.0001}
 batch=${BATCH:-2048}
 result_weight=${RESULT_WEIGHT:-0.25}
+screen_games=${SCREEN_GAMES:-200}
+screen_nodes=${SCREEN_NODES:-10000}
 games=${GAMES:-200}
 tc=${TC:-10+0.1}
 
@@ -131,8 +138,33 @@ held_current=$("$root/build/vorn-heldout" --data holdout.bin | grep -v "^info" |
 echo "candidate: $held_candidate"
 echo "built-in:  $held_current"
 
-echo "== gate: $games games at $tc"
 printf 'NN_File = %s\n' "$work/candidate.nn" > candidate.cfg
+if [ "$screen_games" -gt 0 ]; then
+    echo "== screen: $screen_games games at $screen_nodes nodes a move"
+    # One list of fresh openings (they are seeded by the clock), half of it
+    # for each match, every line with both colours.
+    quarter=$(((screen_games + 3) / 4))
+    "$vorn" -mkopenings "$((2 * quarter))" screen.epd > /dev/null
+    head -n "$quarter" screen.epd > screen-a.epd
+    tail -n +"$((quarter + 1))" screen.epd > screen-b.epd
+    for part in a b; do
+        node "$root/tools/match/match.js" --engine1 "$vorn" --args1 "-cfg $work/candidate.cfg" --engine2 "$vorn" \
+            --games "$((screen_games / 2))" --nodes "$screen_nodes" --openings "screen-$part.epd" \
+            --pgn "screen-$part.pgn" > "screen-$part.log" 2>&1 &
+        children+=($!)
+    done
+    wait
+    children=()
+    node "$here/gate_result.js" --screen screen-a.log screen-b.log > screen.txt
+    cat screen.txt
+    if ! head -1 screen.txt | grep -q "pass$"; then
+        echo "generation: $records records, validation $validation, held-out ($held_candidate) against built-in" \
+            "($held_current), screen $(head -1 screen.txt), no gate"
+        exit 0
+    fi
+fi
+
+echo "== gate: $games games at $tc"
 half=$((games / 2))
 # Each match plays its half of the book lines, every line with both colours.
 total_lines=$(grep -c . "$root/tools/match/openings100.txt")
