@@ -30,12 +30,22 @@ double speed_of_elo(double elo) {
     return mid;
 }
 
-double reference_move_seconds(double elo) {
+namespace {
+// The segment of anchors an Elo falls in (the first or last one beyond
+// them) and where in it, 0 at its first anchor and 1 at its second.
+int anchor_segment(double elo, double& at) {
     constexpr int last = int(std::size(PACE_ANCHORS)) - 1;
     int i = 0;
     while (i < last - 1 && elo > PACE_ANCHORS[i + 1].elo) i++;
+    at = (elo - PACE_ANCHORS[i].elo) / double(PACE_ANCHORS[i + 1].elo - PACE_ANCHORS[i].elo);
+    return i;
+}
+}  // namespace
+
+double reference_move_seconds(double elo) {
+    double t;
+    const int i = anchor_segment(elo, t);
     const PaceAnchor a = PACE_ANCHORS[i], b = PACE_ANCHORS[i + 1];
-    const double t = (elo - a.elo) / double(b.elo - a.elo);
     return a.seconds * std::pow(b.seconds / a.seconds, t);
 }
 
@@ -43,9 +53,16 @@ double elo_node_budget(double elo) {
     return std::max(1.0, std::round(speed_of_elo(elo) * reference_move_seconds(elo)));
 }
 
-double move_time_factor(double seconds) {
+double move_time_exponent(double elo) {
+    double t;
+    const int i = anchor_segment(elo, t);
+    const PaceAnchor a = PACE_ANCHORS[i], b = PACE_ANCHORS[i + 1];
+    return std::clamp(a.time_exponent + (b.time_exponent - a.time_exponent) * t, 0.0, 1.5);
+}
+
+double move_time_factor(double elo, double seconds) {
     if (seconds <= 0) return 1.0;
-    return std::clamp(std::pow(seconds / REFERENCE_MOVE_TIME, MOVE_TIME_EXPONENT), 0.05, 20.0);
+    return std::clamp(std::pow(seconds / REFERENCE_MOVE_TIME, move_time_exponent(elo)), 0.05, 20.0);
 }
 
 StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, float full_nps,
@@ -60,7 +77,7 @@ StrengthLimit strength_limit(bool limit_strength, int elo, float speed_request, 
     if (elo <= 0) return none;
     const double nps = speed_of_elo(elo);
     if (nps >= 0.9 * full_nps) return none;
-    const double budget = std::max(1.0, std::round(elo_node_budget(elo) * move_time_factor(expected_seconds)));
+    const double budget = std::max(1.0, std::round(elo_node_budget(elo) * move_time_factor(elo, expected_seconds)));
     // Spread the budget over most of the move's expected time, so that the
     // nodes are spent before the clock's own stopping rules (a stable best
     // move, the move overhead) end the search; with no time to go by,

@@ -21,31 +21,34 @@ extern int64_t strength_node_budget;
 // The node rate the throttle holds (the full speed when it is off).
 extern float target_nps;
 
-// Seconds of a move at the pace where the Elo curve holds, measured against
-// stockfish 15.1's own UCI_Elo (docs/strength.md): the curve's rate gives
-// too few nodes for each step up in strength, so the pace grows with the
-// level. Between anchors the pace's logarithm is linear in Elo; beyond them
-// the nearest segment goes on.
+// Seconds of a move at the pace where the Elo curve holds in a 10 s +
+// 0.1 s game, and the power of a move's time over that game's that scales
+// its nodes, measured against stockfish 15.1's own UCI_Elo
+// (docs/strength.md): the curve's rate gives too few nodes for each step up
+// in strength, so the pace grows with the level; and the reference
+// engine's limit gains more from a longer move the higher its level, so
+// the power grows with the level too. Between anchors the
+// pace's logarithm and the power are linear in Elo; beyond them the
+// nearest segment goes on.
 struct PaceAnchor {
     int elo;
     double seconds;
+    double time_exponent;
 };
-constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 18.0}, {2200, 65.0}, {2600, 130.0}};
+constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 13.0, 0.4}, {2200, 80.0, 0.7}, {2600, 200.0, 1.0}};
 // The share of a move's expected time over which its node budget is spread.
 constexpr double BUDGET_TIME_SHARE = 0.8;
-// The usable time of a move of a 10 s + 0.1 s game, where the anchors were
-// fitted, and the power of a move's time over it that scales its nodes:
-// against stockfish's limit, the same nodes scored about 250 Elo less at
-// 60 s + 0.6 s than at 10 s + 0.1 s (docs/strength.md).
+// The usable time of a move of a 10 s + 0.1 s game, where the paces hold.
 constexpr double REFERENCE_MOVE_TIME = 0.3;
-constexpr double MOVE_TIME_EXPONENT = 0.4;
 double reference_move_seconds(double elo);
 // The nodes a move at this Elo searches in a 10 s + 0.1 s game: the
 // curve's rate at its pace.
 double elo_node_budget(double elo);
+// The power of the time factor at this Elo, within [0, 1.5].
+double move_time_exponent(double elo);
 // The factor on those nodes for a move expected to take seconds (0: no
 // time to go by, factor 1), kept within [1/20, 20].
-double move_time_factor(double seconds);
+double move_time_factor(double elo, double seconds);
 
 // Elo(n) = 850 + 250 ln n - 5 (ln n)^2 for n nodes per second.
 double elo_of_speed(double nps);

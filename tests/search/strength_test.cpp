@@ -14,31 +14,35 @@ TEST(Strength, EloBecomesNodesPerMove) {
     // 1500 -> ln n = 2.7513, n = 15.66; 1800 -> 4.1432, 63.0;
     // 2000 -> 5.1250, 168.2; 2400 -> 7.2517, 1410; 2600 -> 8.4169, 4523;
     // 2338 -> n = 1000 (Elo 2338.4).
-    // Paces: the anchors 18 s (1800), 65 s (2200), 130 s (2600); 2000 is
-    // halfway in logarithm, 18 * sqrt(65 / 18) = 34.21 s; 2400, 65 * sqrt(2)
-    // = 91.92 s; 2338, 65 * 2^(138/400) = 82.56 s; 1500 goes on below the
-    // first segment, 18 * (65 / 18)^-0.75 = 6.87 s.
+    // Paces: the anchors 13 s (1800), 80 s (2200), 200 s (2600); 2000 is
+    // halfway in logarithm, 13 * sqrt(80 / 13) = 32.25 s; 2400, 80 *
+    // sqrt(2.5) = 126.49 s; 2338, 80 * 2.5^(138/400) = 109.74 s; 1500 goes
+    // on below the first segment, 13 * (80 / 13)^-0.75 = 3.327 s.
+    // Powers of the time factor: the anchors 0.4, 0.7, 1.0, linear between
+    // (2000: 0.55, 2338: 0.8035, 2400: 0.85) and beyond (1500: 0.175).
     struct Case {
         int elo;
-        double nps, pace, budget;
-    } cases[] = {{1500, 15.66, 6.87, 108},    {1800, 63.0, 18.0, 1134},      {2000, 168.2, 34.21, 5755},
-                 {2338, 998.0, 82.56, 82400}, {2400, 1410.0, 91.92, 129700}, {2600, 4523.0, 130.0, 588000}};
+        double nps, pace, budget, power;
+    } cases[] = {{1500, 15.66, 3.327, 52, 0.175},        {1800, 63.0, 13.0, 820, 0.4},
+                 {2000, 168.2, 32.25, 5436, 0.55},       {2338, 998.0, 109.74, 109400, 0.8035},
+                 {2400, 1410.0, 126.49, 178600, 0.85},   {2600, 4523.0, 200.0, 902300, 1.0}};
     const float full = 10000000.0f;
     for (const Case& c : cases) {
         // Within the half point of Elo the bisection stops at.
         EXPECT_NEAR(speed_of_elo(c.elo), c.nps, c.nps * 0.004) << c.elo;
         EXPECT_NEAR(reference_move_seconds(c.elo), c.pace, 0.01) << c.elo;
+        EXPECT_NEAR(move_time_exponent(c.elo), c.power, 1e-9) << c.elo;
         const double budget = elo_node_budget(c.elo);
         EXPECT_NEAR(budget, c.budget, c.budget * 0.005) << c.elo;
-        // A move of 2 s gets (2 / 0.3)^0.4 = 2.1358 times the nodes, spread
-        // over four fifths of it, 1.6 s; one of 0.1 s (1 / 3)^0.4 = 0.6444
-        // times, over 0.08 s.
+        // A move of 2 s gets (2 / 0.3)^power times the nodes, spread over
+        // four fifths of it, 1.6 s; one of 0.1 s (1 / 3)^power times, over
+        // 0.08 s.
         StrengthLimit two = strength_limit(true, c.elo, 0, full, 2.0f);
-        EXPECT_NEAR(double(two.node_budget), budget * 2.1358, budget * 0.0001 + 1) << c.elo;
+        EXPECT_NEAR(double(two.node_budget), budget * std::pow(2 / 0.3, c.power), budget * 0.0001 + 1) << c.elo;
         EXPECT_TRUE(two.throttle);
         EXPECT_NEAR(two.target_nps, two.node_budget / 1.6, 1) << c.elo;
         StrengthLimit blitz = strength_limit(true, c.elo, 0, full, 0.1f);
-        EXPECT_NEAR(double(blitz.node_budget), budget * 0.6444, budget * 0.0001 + 1) << c.elo;
+        EXPECT_NEAR(double(blitz.node_budget), budget * std::pow(1 / 3.0, c.power), budget * 0.0001 + 1) << c.elo;
         EXPECT_NEAR(blitz.target_nps, blitz.node_budget * 12.5, blitz.node_budget * 0.001) << c.elo;
         // No time to go by (go depth, nodes, infinite): the budget of the
         // reference game at full speed.
@@ -47,18 +51,32 @@ TEST(Strength, EloBecomesNodesPerMove) {
         EXPECT_FALSE(untimed.throttle);
         EXPECT_FLOAT_EQ(untimed.target_nps, full);
     }
-    // The time factor: 1 at the reference move, a power of 0.4 around it,
-    // held within [0.05, 20].
-    EXPECT_DOUBLE_EQ(move_time_factor(0.3), 1.0);
-    EXPECT_NEAR(move_time_factor(2.4), 2.2974, 0.0001);  // 8^0.4
-    EXPECT_NEAR(move_time_factor(0.0375), 0.4353, 0.0001);  // (1/8)^0.4
-    EXPECT_DOUBLE_EQ(move_time_factor(0), 1.0);
-    EXPECT_DOUBLE_EQ(move_time_factor(1e-7), 0.05);
-    EXPECT_DOUBLE_EQ(move_time_factor(1e7), 20.0);
-    // The pace grows with the level and passes through its anchors.
-    for (const PaceAnchor& a : PACE_ANCHORS) EXPECT_NEAR(reference_move_seconds(a.elo), a.seconds, 1e-9);
+    // Hand-checked factors: 1 at the reference move; 2200 (power 0.7) at
+    // eight times it, 8^0.7 = 4.2871, and at an eighth, 0.2333; 1800 (0.4)
+    // 8^0.4 = 2.2974; held within [0.05, 20].
+    EXPECT_DOUBLE_EQ(move_time_factor(2200, 0.3), 1.0);
+    EXPECT_NEAR(move_time_factor(2200, 2.4), 4.2871, 0.0001);
+    EXPECT_NEAR(move_time_factor(2200, 0.0375), 0.2333, 0.0001);
+    EXPECT_NEAR(move_time_factor(1800, 2.4), 2.2974, 0.0001);
+    EXPECT_DOUBLE_EQ(move_time_factor(2200, 0), 1.0);
+    EXPECT_DOUBLE_EQ(move_time_factor(2200, 1e-7), 0.05);
+    EXPECT_DOUBLE_EQ(move_time_factor(2200, 1e7), 20.0);
+    // The power stays within [0, 1.5] far from the anchors: the lowest
+    // levels play alike at any time, the highest do not grow without end.
+    EXPECT_DOUBLE_EQ(move_time_exponent(1000), 0.0);
+    EXPECT_DOUBLE_EQ(move_time_factor(1000, 30.0), 1.0);
+    EXPECT_DOUBLE_EQ(move_time_exponent(3300), 1.5);
+    // The pace grows with the level and passes through its anchors; so
+    // does the budget at every time a move may have.
+    for (const PaceAnchor& a : PACE_ANCHORS) {
+        EXPECT_NEAR(reference_move_seconds(a.elo), a.seconds, 1e-9);
+        EXPECT_NEAR(move_time_exponent(a.elo), a.time_exponent, 1e-12);
+    }
     for (int elo = 1500; elo < 3300; elo += 50)
-        EXPECT_LT(elo_node_budget(elo), elo_node_budget(elo + 50)) << elo;
+        for (double seconds : {0.0, 0.02, 0.3, 2.0, 10.0})
+            EXPECT_LT(strength_limit(true, elo, 0, 1e9f, float(seconds)).node_budget,
+                      strength_limit(true, elo + 50, 0, 1e9f, float(seconds)).node_budget)
+                << elo << " " << seconds;
 }
 
 TEST(Strength, FullSpeedAndSpeedRequests) {
@@ -72,10 +90,11 @@ TEST(Strength, FullSpeedAndSpeedRequests) {
     StrengthLimit strong = strength_limit(true, 3000, 0, 60000.0f, 1.0f);
     EXPECT_FALSE(strong.throttle);
     EXPECT_EQ(strong.node_budget, 0);
-    // A budget that full speed spends within the move: capped, not slowed.
+    // A budget that full speed spends within the move: capped, not slowed
+    // (2600 in 0.01 s: the factor's floor of 1/20 on 902 300 nodes).
     StrengthLimit capped = strength_limit(true, 2600, 0, 1000000.0f, 0.01f);
     EXPECT_FALSE(capped.throttle);
-    EXPECT_GT(capped.node_budget, 90000);
+    EXPECT_NEAR(double(capped.node_budget), 45113, 50);
     EXPECT_FLOAT_EQ(capped.target_nps, 1000000.0f);
     // A speed asked for is that speed, at any time control, with no cap.
     for (float seconds : {0.0f, 0.05f, 30.0f}) {
@@ -103,9 +122,9 @@ long long final_nodes(const EngineProcess& e, size_t from) {
 }
 
 TEST(Strength, LimitedSearchesStayWithinTheirNodes) {
-    const double budget = elo_node_budget(1600);  // about 234
-    ASSERT_GT(budget, 200);
-    ASSERT_LT(budget, 300);
+    const double budget = elo_node_budget(1600);  // about 129
+    ASSERT_GT(budget, 100);
+    ASSERT_LT(budget, 160);
     // Each go with the longest time its move can be expected to take: a
     // 2 s clock gives well under 0.2 s a move, 300 ms of movetime less
     // the overhead, a minute's clock under 3 s; depth has none (factor 1).
@@ -130,7 +149,7 @@ TEST(Strength, LimitedSearchesStayWithinTheirNodes) {
             long long nodes = final_nodes(e, from);
             // The main worker checks its count at every node once near the
             // budget; one node over is the most it can overshoot.
-            const long long most = std::llround(budget * move_time_factor(go.longest_move)) + 1;
+            const long long most = std::llround(budget * move_time_factor(1600, go.longest_move)) + 1;
             EXPECT_GT(nodes, 0) << go.command;
             EXPECT_LE(nodes, most) << threads << " threads, " << go.command;
         }
