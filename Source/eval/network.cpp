@@ -111,16 +111,13 @@ int changed_rows(const AccumulatorEntry& e, int k, const Position& p, const int1
     return gone_count + come_count;
 }
 
-// Squares whose piece differs between the entry's board and p, counted
-// only up to limit: an entry that cannot beat the best one so far is
-// dropped as soon as that is plain, usually after a few bitboards.
-int changed_squares(const AccumulatorEntry& e, const Position& p, int limit) {
+// Squares whose piece differs between the entry's board and p. (Stopping
+// the count once it reaches the best so far saves instructions but costs
+// more in mispredicted branches.)
+int changed_squares(const AccumulatorEntry& e, const Position& p) {
     int count = 0;
     for (int c = 0; c < 2; c++)
-        for (int type = PAWN; type <= KING; type++) {
-            count += popcount(e.bb[make_piece(c, type)] ^ p.bb[make_piece(c, type)]);
-            if (count >= limit) return limit;
-        }
+        for (int type = PAWN; type <= KING; type++) count += popcount(e.bb[make_piece(c, type)] ^ p.bb[make_piece(c, type)]);
     return count;
 }
 
@@ -151,7 +148,7 @@ int update_accumulator(NetworkState& s, int k, const Position& p, int ply, int o
             if (c < 0 || (c == king && best_cost <= 4)) continue;
             const AccumulatorEntry& e = entries[c];
             if (e.generation != n.generation || e.orientation != orientation || e.offset != offset) continue;
-            const int cost = changed_squares(e, p, best_cost);
+            const int cost = changed_squares(e, p);
             if (cost < best_cost) {
                 best = c;
                 best_cost = cost;
