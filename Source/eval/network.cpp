@@ -3,6 +3,7 @@
 // the leaky activation, the optional material and hidden layers and the
 // output bucket's dot products.
 #include "network.h"
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include "../position/attacks.h"
@@ -201,22 +202,19 @@ int network_material(int knights, int bishops, int rooks, int queens) {
     return s + queens * (s ? 10 : 6);
 }
 
+namespace {
+// A tenth of v rounded half up, 0 for v below zero: in integers what
+// rounding v times 0.1 gives, without a library call on every evaluation.
+inline int tenth_rounded(int v) { return v < 0 ? 0 : (v + 5) / 10; }
+}  // namespace
+
 int network_output_bucket(const int16_t* header, int white_material, int black_material, int white_pawns,
                           int black_pawns) {
     switch (header[NN_BUCKET_SCHEME]) {
-        // A tenth of the sum rounded half up, in integers: what rounding
-        // the sum times 0.1 gives, without a library call on every
-        // evaluation (a sum below zero clamps to the first bucket either way).
-        case 6: {
-            const int v = white_material + black_material;
-            const int x = v < 0 ? 0 : (v + 5) / 10;
-            return 5 - (x > 5 ? 5 : x);
-        }
-        case 8: {
-            const int v = white_material + black_material + white_pawns + black_pawns - 6;
-            const int x = v < 0 ? 0 : (v + 5) / 10;
-            return x > 7 ? 7 : x;
-        }
+        case 6:
+            return 5 - std::min(tenth_rounded(white_material + black_material), 5);
+        case 8:
+            return std::min(tenth_rounded(white_material + black_material + white_pawns + black_pawns - 6), 7);
         default:
             return 0;
     }

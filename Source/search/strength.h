@@ -27,9 +27,8 @@ extern float target_nps;
 // (docs/strength.md): the curve's rate gives too few nodes for each step up
 // in strength, so the pace grows with the level; and the reference
 // engine's limit gains more from a longer move the higher its level, so
-// the power grows with the level too. Between anchors the
-// pace's logarithm and the power are linear in Elo; beyond them the
-// nearest segment goes on.
+// the power grows with the level too. Between anchors the pace's logarithm
+// and the power are linear in Elo; beyond them the nearest segment goes on.
 struct PaceAnchor {
     int elo;
     double seconds;

@@ -139,6 +139,24 @@ echo "candidate: $held_candidate"
 echo "built-in:  $held_current"
 
 printf 'NN_File = %s\n' "$work/candidate.nn" > candidate.cfg
+# candidate_matches NAME GAMES EXT CLOCK...: the candidate against the
+# built-in network in two matches side by side, GAMES games each, over the
+# openings NAME-a.EXT and NAME-b.EXT; logs and games in NAME-a/b.log, .pgn.
+candidate_matches() {
+    local name=$1 each=$2 ext=$3
+    shift 3
+    for part in a b; do
+        node "$root/tools/match/match.js" --engine1 "$vorn" --args1 "-cfg $work/candidate.cfg" --engine2 "$vorn" \
+            --games "$each" "$@" --openings "$name-$part.$ext" --pgn "$name-$part.pgn" > "$name-$part.log" 2>&1 &
+        children+=($!)
+    done
+    wait
+    children=()
+}
+summary() {
+    echo "generation: $records records, validation $validation, held-out ($held_candidate) against built-in" \
+        "($held_current), $1"
+}
 if [ "$screen_games" -gt 0 ]; then
     echo "== screen: $screen_games games at $screen_nodes nodes a move"
     # One list of fresh openings (they are seeded by the clock), half of it
@@ -147,19 +165,11 @@ if [ "$screen_games" -gt 0 ]; then
     "$vorn" -mkopenings "$((2 * quarter))" screen.epd > /dev/null
     head -n "$quarter" screen.epd > screen-a.epd
     tail -n +"$((quarter + 1))" screen.epd > screen-b.epd
-    for part in a b; do
-        node "$root/tools/match/match.js" --engine1 "$vorn" --args1 "-cfg $work/candidate.cfg" --engine2 "$vorn" \
-            --games "$((screen_games / 2))" --nodes "$screen_nodes" --openings "screen-$part.epd" \
-            --pgn "screen-$part.pgn" > "screen-$part.log" 2>&1 &
-        children+=($!)
-    done
-    wait
-    children=()
+    candidate_matches screen "$((screen_games / 2))" epd --nodes "$screen_nodes"
     node "$here/gate_result.js" --screen screen-a.log screen-b.log > screen.txt
     cat screen.txt
     if ! head -1 screen.txt | grep -q "pass$"; then
-        echo "generation: $records records, validation $validation, held-out ($held_candidate) against built-in" \
-            "($held_current), screen $(head -1 screen.txt), no gate"
+        summary "screen $(head -1 screen.txt), no gate"
         exit 0
     fi
 fi
@@ -170,17 +180,10 @@ half=$((games / 2))
 total_lines=$(grep -c . "$root/tools/match/openings100.txt")
 lines=$(((half + 1) / 2))
 [ "$lines" -le "$total_lines" ] || lines=$total_lines
-head -n "$lines" "$root/tools/match/openings100.txt" > openings-a.txt
-tail -n +"$((lines + 1))" "$root/tools/match/openings100.txt" | head -n "$lines" > openings-b.txt
-[ -s openings-b.txt ] || cp openings-a.txt openings-b.txt
-for part in a b; do
-    node "$root/tools/match/match.js" --engine1 "$vorn" --args1 "-cfg $work/candidate.cfg" --engine2 "$vorn" \
-        --games "$half" --tc "$tc" --openings "openings-$part.txt" --pgn "gate-$part.pgn" > "gate-$part.log" 2>&1 &
-    children+=($!)
-done
-wait
-children=()
+head -n "$lines" "$root/tools/match/openings100.txt" > gate-a.txt
+tail -n +"$((lines + 1))" "$root/tools/match/openings100.txt" | head -n "$lines" > gate-b.txt
+[ -s gate-b.txt ] || cp gate-a.txt gate-b.txt
+candidate_matches gate "$half" txt --tc "$tc"
 node "$here/gate_result.js" gate-a.log gate-b.log > gate.txt
 cat gate.txt
-echo "generation: $records records, validation $validation, held-out ($held_candidate) against built-in" \
-    "($held_current), gate $(head -1 gate.txt)"
+summary "gate $(head -1 gate.txt)"
