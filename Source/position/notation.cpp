@@ -48,22 +48,20 @@ void move_to_text(const Position& p, int side, Move m, char* out) {
     }
 }
 
-int gives_check(const Position& p, int side, const MoveEntry& e) {
-    Move m = e.move;
-    int from = move_from(m), to = move_to(m);
-    if (from == to || !m) return 0;
-    int enemy_king = p.king_sq[side ^ 1];
-    if (enemy_king == NO_SQ) return 0;
-    // The mover's pieces and the occupancy as they stand after the move;
-    // then every way they can reach the king, as in least_attacker.
+namespace {
+
+// Castling, promotions and en passant move or remove a second piece: every
+// way the mover's pieces reach the king is looked at on the board as it
+// stands after the move, as in least_attacker.
+int special_gives_check(const Position& p, int side, Move m, int type, int enemy_king) {
+    const int from = move_from(m), to = move_to(m);
     const Bitboard* bb = p.bb;
     const int o = side * 8;
     const Bitboard keep = ~bit(from);
     Bitboard pieces[7] = {0, bb[o + PAWN] & keep, bb[o + KNIGHT] & keep, bb[o + BISHOP] & keep,
                           bb[o + ROOK] & keep, bb[o + QUEEN] & keep, bb[o + KING] & keep};
     Bitboard occ = (bb[0] | bb[8]) & keep;
-    int type = piece_type(p.board[from]);
-    if (type == KING && (m & FLAG_MASK)) {
+    if (type == KING) {
         // The rook is what gives check after castling.
         int rook = castling_rook(p, side, m);
         if (rook == NO_SQ) return 0;
@@ -74,8 +72,8 @@ int gives_check(const Position& p, int side, const MoveEntry& e) {
         pieces[KING] |= bit(to);
         pieces[ROOK] |= bit(rook_to);
     } else {
-        if (type == PAWN && (m & FLAG_MASK)) type = promo_type(m);
-        if (type == PAWN && to == p.ep_square) occ &= ~bit(to + (side == WHITE ? -8 : 8));
+        if (m & FLAG_MASK) type = promo_type(m);
+        else occ &= ~bit(to + (side == WHITE ? -8 : 8));  // the pawn taken en passant
         occ |= bit(to);
         pieces[type] |= bit(to);
     }
@@ -85,6 +83,48 @@ int gives_check(const Position& p, int side, const MoveEntry& e) {
                     (bishop_attacks(k, occ) & (pieces[BISHOP] | pieces[QUEEN])) |
                     (rook_attacks(k, occ) & (pieces[ROOK] | pieces[QUEEN]));
     return (hits & occ) != 0;
+}
+
+}  // namespace
+
+int gives_check(const Position& p, int side, const MoveEntry& e) {
+    Move m = e.move;
+    int from = move_from(m), to = move_to(m);
+    if (from == to || !m) return 0;
+    const int k = p.king_sq[side ^ 1];
+    if (k == NO_SQ) return 0;
+    const int type = piece_type(p.board[from]);
+    if ((m & FLAG_MASK) || (type == PAWN && to == p.ep_square)) return special_gives_check(p, side, m, type, k);
+
+    // Any other move can check only with the piece moved, from its new
+    // square, or with a slider behind the square it leaves.
+    const Bitboard* bb = p.bb;
+    const int o = side * 8;
+    const Bitboard occ = ((bb[0] | bb[8]) & ~bit(from)) | bit(to);
+    const Bitboard king = bit(k);
+    switch (type) {
+        case PAWN:
+            if (pawn_attacks[side ^ 1][k] & bit(to)) return 1;
+            break;
+        case KNIGHT:
+            if (knight_attacks[to] & king) return 1;
+            break;
+        case BISHOP:
+            if ((bishop_mask[to] & king) && !(between[to][k] & occ)) return 1;
+            break;
+        case ROOK:
+            if ((rook_mask[to] & king) && !(between[to][k] & occ)) return 1;
+            break;
+        case QUEEN:
+            if (((bishop_mask[to] | rook_mask[to]) & king) && !(between[to][k] & occ)) return 1;
+            break;
+        default:
+            break;
+    }
+    const Bitboard moved = bit(from);
+    if ((bishop_mask[k] & moved) && (bishop_attacks(k, occ) & (bb[o + BISHOP] | bb[o + QUEEN]) & ~moved)) return 1;
+    if ((rook_mask[k] & moved) && (rook_attacks(k, occ) & (bb[o + ROOK] | bb[o + QUEEN]) & ~moved)) return 1;
+    return 0;
 }
 
 void move_texts(const Position& p, Move m, char* f1, char* f2, char* f3, char* f4) {
