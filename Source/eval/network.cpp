@@ -79,110 +79,144 @@ inline int feature_index(int orientation, int offset, int k, int colour, int typ
     return offset + piece_offset[type] + (sq ^ orientation) + (colour == k ? 0 : 384);
 }
 
-// The rows of every piece on the board, for a refresh from the biases.
-int board_rows(int orientation, int offset, int k, const Position& p, const int16_t** out) {
-    int count = 0;
-    for (int c = 0; c < 2; c++)
-        for (int type = PAWN; type <= KING; type++) {
-            Bitboard b = p.bb[make_piece(c, type)];
-            while (b) out[count++] = feature_row(feature_index(orientation, offset, k, c, type, pop_lsb(b)));
-        }
-    return count;
-}
+// A piece on a square, gone from or come to the board since an entry's.
+struct PieceChange {
+    uint8_t piece, sq;
+};
 
-// The rows of the pieces gone since the entry's board (the first
-// `subtracts` of them), then those of the pieces come, each group in
-// piece and square order; returns the count. One pass over the bitboards:
-// most of them are unchanged and cost a single test.
-int changed_rows(const AccumulatorEntry& e, int k, const Position& p, const int16_t** out, int& subtracts) {
-    const int16_t* come_rows[MAX_ROW_CHANGES];
+// The pieces gone since the board `from` (the first `gone` of them) and
+// then those come, each group in piece and square order; returns the
+// count. One pass over the bitboards: most of them are unchanged and cost
+// a single test. From an empty board it lists every piece.
+int board_changes(const Bitboard* from, const Position& p, PieceChange* out, int& gone) {
+    PieceChange come[MAX_ROW_CHANGES];
     int gone_count = 0, come_count = 0;
     for (int c = 0; c < 2; c++)
         for (int type = PAWN; type <= KING; type++) {
             const int piece = make_piece(c, type);
-            const Bitboard differ = e.bb[piece] ^ p.bb[piece];
+            const Bitboard differ = from[piece] ^ p.bb[piece];
             if (!differ) continue;
-            Bitboard gone = differ & e.bb[piece], come = differ & p.bb[piece];
-            while (gone) out[gone_count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(gone)));
-            while (come)
-                come_rows[come_count++] = feature_row(feature_index(e.orientation, e.offset, k, c, type, pop_lsb(come)));
+            Bitboard g = differ & from[piece], n = differ & p.bb[piece];
+            while (g) out[gone_count++] = {uint8_t(piece), uint8_t(pop_lsb(g))};
+            while (n) come[come_count++] = {uint8_t(piece), uint8_t(pop_lsb(n))};
         }
-    subtracts = gone_count;
-    for (int i = 0; i < come_count; i++) out[gone_count + i] = come_rows[i];
+    gone = gone_count;
+    for (int i = 0; i < come_count; i++) out[gone_count + i] = come[i];
     return gone_count + come_count;
 }
 
-// Squares whose piece differs between the entry's board and p. (Stopping
+// The feature rows of the changes for perspective k.
+void change_rows(const PieceChange* changes, int count, int orientation, int offset, int k, const int16_t** out) {
+    for (int i = 0; i < count; i++) {
+        const int piece = changes[i].piece;
+        out[i] = feature_row(feature_index(orientation, offset, k, piece_colour(piece), piece_type(piece), changes[i].sq));
+    }
+}
+
+// Squares whose piece differs between the board `from` and p. (Stopping
 // the count once it reaches the best so far saves instructions but costs
 // more in mispredicted branches.)
-int changed_squares(const AccumulatorEntry& e, const Position& p) {
+int changed_squares(const Bitboard* from, const Position& p) {
     int count = 0;
     for (int c = 0; c < 2; c++)
-        for (int type = PAWN; type <= KING; type++) count += popcount(e.bb[make_piece(c, type)] ^ p.bb[make_piece(c, type)]);
+        for (int type = PAWN; type <= KING; type++) count += popcount(from[make_piece(c, type)] ^ p.bb[make_piece(c, type)]);
     return count;
 }
 
 int king_entry(int orientation, int offset) { return NN_PLY_ENTRIES + (orientation & 1) * 2 + (offset ? 1 : 0); }
 
-// Brings perspective k's accumulator for p up to date in the entry of the
-// evaluation's ply: from whichever entry made with the same orientation
-// and input bucket is nearest to p (the parent's, a sibling's, the last
-// evaluation's, the one last made with this king placement), or from the
-// biases when none is nearer than a refresh. Without saturation every way
-// gives the same sums. Returns 1 for a refresh.
-int update_accumulator(NetworkState& s, int k, const Position& p, int ply, int orientation, int offset,
-                       bool may_reuse) {
+inline bool entry_fits(const AccumulatorEntry& e, uint32_t generation, int orientation, int offset) {
+    return e.generation == generation && e.orientation == orientation && e.offset == offset;
+}
+
+void set_entry(AccumulatorEntry& e, const Position& p, int orientation, int offset, uint32_t generation) {
+    memcpy(e.bb, p.bb, sizeof e.bb);
+    e.orientation = orientation;
+    e.offset = offset;
+    e.generation = generation;
+}
+
+// Brings both perspectives' accumulators for p up to date in the entries
+// of the evaluation's ply: each from whichever of its entries made with the
+// same orientation and input bucket is nearest to p (the parent's, a
+// sibling's, a child's, the one last made with this king placement), or
+// from the biases when none is nearer than a refresh. Both perspectives'
+// entries of a ply are always made together, for the same board, so the
+// distance to a ply entry and the pieces changed since it are found once
+// for both. Without saturation every way gives the same sums. Returns 1
+// when either perspective was refreshed.
+int update_accumulators(NetworkState& s, const Position& p, int ply, const int orientation[2], const int offset[2],
+                        bool may_reuse) {
     const Network& n = network;
-    const int size = k == WHITE ? s.o : s.u;
-    AccumulatorEntry* entries = s.entries[k];
     const int target = ply < 0 ? 0 : ply > NN_PLY_ENTRIES - 2 ? NN_PLY_ENTRIES - 2 : ply;
-    const int king = king_entry(orientation, offset);
-    int best = -1;
-    int best_cost = popcount(occupancy(p));  // what a refresh costs, in rows
+    int best[2] = {-1, -1};
+    const int refresh_cost = popcount(occupancy(p));  // what a refresh costs, in rows
+    int best_cost[2] = {refresh_cost, refresh_cost};
     if (may_reuse) {
-        // The sibling's, the parent's and the grandparent's entries, and a
-        // child's (left by the last search below this node); the king
-        // placement's entry only when none of them is close.
-        const int candidates[5] = {target, target - 1, target - 2, target + 1, king};
-        for (int i = 0; i < 5; i++) {
+        // The parent first: after a quiet move or a capture from an
+        // evaluated parent (the usual case) no other entry is nearer by
+        // more than a row or two, and the others are not looked at.
+        const int candidates[4] = {target - 1, target, target - 2, target + 1};
+        for (int i = 0; i < 4 && (best_cost[0] > 3 || best_cost[1] > 3); i++) {
             const int c = candidates[i];
-            if (c < 0 || (c == king && best_cost <= 4)) continue;
-            const AccumulatorEntry& e = entries[c];
-            if (e.generation != n.generation || e.orientation != orientation || e.offset != offset) continue;
-            const int cost = changed_squares(e, p);
-            if (cost < best_cost) {
-                best = c;
-                best_cost = cost;
+            if (c < 0) continue;
+            bool fits[2];
+            for (int k = 0; k < 2; k++) fits[k] = entry_fits(s.entries[k][c], n.generation, orientation[k], offset[k]);
+            if (!fits[0] && !fits[1]) continue;
+            const int cost = changed_squares(s.entries[WHITE][c].bb, p);
+            for (int k = 0; k < 2; k++)
+                if (fits[k] && cost < best_cost[k]) {
+                    best[k] = c;
+                    best_cost[k] = cost;
+                }
+        }
+        // The king placement's entry only when no ply entry is close.
+        for (int k = 0; k < 2; k++) {
+            const AccumulatorEntry& e = s.entries[k][king_entry(orientation[k], offset[k])];
+            if (best_cost[k] <= 4 || !entry_fits(e, n.generation, orientation[k], offset[k])) continue;
+            const int cost = changed_squares(e.bb, p);
+            if (cost < best_cost[k]) {
+                best[k] = king_entry(orientation[k], offset[k]);
+                best_cost[k] = cost;
             }
         }
     }
-    AccumulatorEntry& out = entries[target];
-    const int16_t* rows[MAX_ROW_CHANGES];
-    int count, subtracts = 0;
-    if (best >= 0) {
-        count = changed_rows(entries[best], k, p, rows, subtracts);
-        nn::apply_rows(out.values, entries[best].values, rows, subtracts, count, size);
-    } else {
-        count = board_rows(orientation, offset, k, p, rows);
-        nn::apply_rows(out.values, k == WHITE ? n.white_bias : n.black_bias, rows, 0, count, size);
+
+    static const Bitboard empty_board[16] = {};
+    PieceChange changes[MAX_ROW_CHANGES];
+    int count = 0, gone = 0, changes_from = -2;  // the source the list was made from
+    int refreshed = 0;
+    for (int k = 0; k < 2; k++) {
+        const int size = k == WHITE ? s.o : s.u;
+        AccumulatorEntry* entries = s.entries[k];
+        const int source = best[k];
+        const bool ply_source = source >= 0 && source < NN_PLY_ENTRIES;
+        // The perspectives usually start from the same ply entry (or both
+        // from the biases): then the list of changes serves both.
+        const int key = ply_source || source < 0 ? source : -3 - k;
+        if (key != changes_from) {
+            count = board_changes(source >= 0 ? entries[source].bb : empty_board, p, changes, gone);
+            changes_from = key;
+        }
+        const int16_t* rows[MAX_ROW_CHANGES];
+        change_rows(changes, count, orientation[k], offset[k], k, rows);
+        AccumulatorEntry& out = entries[target];
+        const int16_t* start = source >= 0 ? entries[source].values : k == WHITE ? n.white_bias : n.black_bias;
+        nn::apply_rows(out.values, start, rows, gone, count, size);
+        s.rows += uint64_t(count);
+        set_entry(out, p, orientation[k], offset[k], n.generation);
+        s.last[k] = target;
+        // The king placement's entry follows whenever it was the start or no
+        // entry was near: the next crossing to here starts from this board.
+        const int king = king_entry(orientation[k], offset[k]);
+        if (source < 0 || source == king) {
+            AccumulatorEntry& keep = entries[king];
+            memcpy(keep.values, out.values, size_t(size) * sizeof(int16_t));
+            set_entry(keep, p, orientation[k], offset[k], n.generation);
+        }
+        refreshed |= source < 0;
     }
-    s.rows += uint64_t(count);
-    memcpy(out.bb, p.bb, sizeof out.bb);
-    out.orientation = orientation;
-    out.offset = offset;
-    out.generation = n.generation;
-    s.last[k] = target;
-    // The king placement's entry follows whenever it was the start or no
-    // entry was near: the next crossing to here starts from this board.
-    if (best < 0 || best == king) {
-        AccumulatorEntry& keep = entries[king];
-        memcpy(keep.values, out.values, size_t(size) * sizeof(int16_t));
-        memcpy(keep.bb, out.bb, sizeof out.bb);
-        keep.orientation = orientation;
-        keep.offset = offset;
-        keep.generation = n.generation;
-    }
-    return best < 0;
+    return refreshed;
 }
 
 }  // namespace
@@ -258,9 +292,8 @@ int network_eval(const Position& p, EvalState& es) {
     // Evaluations near the root start from the biases, so that a new search
     // starts clean.
     const bool may_reuse = es.ply > 2;
-    bool refreshed = false;
+    const bool refreshed = update_accumulators(s, p, es.ply, orientation, offset, may_reuse) != 0;
     for (int k = 0; k < 2; k++) {
-        refreshed |= update_accumulator(s, k, p, es.ply, orientation[k], offset[k], may_reuse) != 0;
         s.orientation[k] = orientation[k];
         s.offset[k] = offset[k];
     }

@@ -123,7 +123,20 @@ inline int32_t dot_leaky(const int16_t* a, const int16_t* b, int n) {
     uint32_t sum = 0;
     int i = 0;
 #if defined(__AVX2__)
-    __m256i s = _mm256_setzero_si256();
+    // Four sums, so that each step does not wait for the last one's add.
+    __m256i s0 = _mm256_setzero_si256(), s1 = s0, s2 = s0, s3 = s0;
+    for (; i + 64 <= n; i += 64) {
+        auto step = [&](__m256i& s, int j) {
+            __m256i y = leaky16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i + j)));
+            __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i + j));
+            s = _mm256_add_epi32(s, _mm256_madd_epi16(x, y));
+        };
+        step(s0, 0);
+        step(s1, 16);
+        step(s2, 32);
+        step(s3, 48);
+    }
+    __m256i s = _mm256_add_epi32(_mm256_add_epi32(s0, s1), _mm256_add_epi32(s2, s3));
     for (; i + 16 <= n; i += 16) {
         __m256i y = leaky16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i)));
         __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
