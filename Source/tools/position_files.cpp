@@ -91,25 +91,27 @@ void epd_to_bin(const char* epd_in) {
     free_records(records);
 }
 
-void bin_to_epd(const char* bin_file) {
+namespace {
+
+// Writes one output line or record per training record of bin_file into a
+// file named with ext (opened in mode), through write(out, record,
+// position). A record that holds no position gives nothing (the last good
+// position would be written again under its scores otherwise).
+template <typename Write>
+void convert_records(const char* bin_file, const char* ext, const char* mode, Write write) {
     char out_name[200];
-    if (!open_records(bin_file, ".epd", out_name, sizeof out_name)) return;
-    FILE* out = fopen(out_name, "w");
+    if (!open_records(bin_file, ext, out_name, sizeof out_name)) return;
+    FILE* out = fopen(out_name, mode);
     SearchThread* block = new_tool_block();
     if (out && block) {
         int64_t skipped = 0;
         for (int64_t i = 0; i < training_count; i++) {
             const TrainingRecord& r = training_records[i];
-            // A record that holds no position gives no line (the last good
-            // position would be written again under its scores otherwise).
             if (!set_record_position(r, block->pos)) {
                 skipped++;
                 continue;
             }
-            char fen[128];
-            get_fen(block->pos, fen, 0);
-            fprintf(out, "%s ce %d; sc %d; gr %0.1f;\n", fen, r.search_score, r.static_score,
-                    score_to_probability(r.result));
+            write(out, r, block->pos);
         }
         if (skipped) printf("skipped %lld records that hold no position.\n", (long long)skipped);
     }
@@ -118,27 +120,22 @@ void bin_to_epd(const char* bin_file) {
     release_training_file();
 }
 
+}  // namespace
+
+void bin_to_epd(const char* bin_file) {
+    convert_records(bin_file, ".epd", "w", [](FILE* out, const TrainingRecord& r, const Position& p) {
+        char fen[128];
+        get_fen(p, fen, 0);
+        fprintf(out, "%s ce %d; sc %d; gr %0.1f;\n", fen, r.search_score, r.static_score,
+                score_to_probability(r.result));
+    });
+}
+
 void bin_to_ptb(const char* bin_file) {
-    char out_name[200];
-    if (!open_records(bin_file, ".ptb", out_name, sizeof out_name)) return;
-    FILE* out = fopen(out_name, "wb");
-    SearchThread* block = new_tool_block();
-    if (out && block) {
-        int64_t skipped = 0;
-        for (int64_t i = 0; i < training_count; i++) {
-            const TrainingRecord& r = training_records[i];
-            if (!set_record_position(r, block->pos)) {
-                skipped++;
-                continue;
-            }
-            FeatureRecord f;
-            position_features(block->pos, f);
-            f.target = record_target(r);
-            fwrite(&f, sizeof f, 1, out);
-        }
-        if (skipped) printf("skipped %lld records that hold no position.\n", (long long)skipped);
-    }
-    if (out) fclose(out);
-    free_tool_block(block);
-    release_training_file();
+    convert_records(bin_file, ".ptb", "wb", [](FILE* out, const TrainingRecord& r, const Position& p) {
+        FeatureRecord f;
+        position_features(p, f);
+        f.target = record_target(r);
+        fwrite(&f, sizeof f, 1, out);
+    });
 }
