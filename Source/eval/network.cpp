@@ -172,11 +172,12 @@ int update_accumulators(NetworkState& s, const Position& p, int ply, const int o
         }
         // The king placement's entry only when no ply entry is close.
         for (int k = 0; k < 2; k++) {
-            const AccumulatorEntry& e = s.entries[k][king_entry(orientation[k], offset[k])];
+            const int king = king_entry(orientation[k], offset[k]);
+            const AccumulatorEntry& e = s.entries[k][king];
             if (best_cost[k] <= 4 || !entry_fits(e, n.generation, orientation[k], offset[k])) continue;
             const int cost = changed_squares(e.bb, p);
             if (cost < best_cost[k]) {
-                best[k] = king_entry(orientation[k], offset[k]);
+                best[k] = king;
                 best_cost[k] = cost;
             }
         }
@@ -184,20 +185,18 @@ int update_accumulators(NetworkState& s, const Position& p, int ply, const int o
 
     static const Bitboard empty_board[16] = {};
     PieceChange changes[MAX_ROW_CHANGES];
-    int count = 0, gone = 0, changes_from = -2;  // the source the list was made from
+    int count = 0, gone = 0;
     int refreshed = 0;
     for (int k = 0; k < 2; k++) {
         const int size = k == WHITE ? s.o : s.u;
         AccumulatorEntry* entries = s.entries[k];
         const int source = best[k];
-        const bool ply_source = source >= 0 && source < NN_PLY_ENTRIES;
-        // The perspectives usually start from the same ply entry (or both
-        // from the biases): then the list of changes serves both.
-        const int key = ply_source || source < 0 ? source : -3 - k;
-        if (key != changes_from) {
-            count = board_changes(source >= 0 ? entries[source].bb : empty_board, p, changes, gone);
-            changes_from = key;
-        }
+        // The perspectives usually start from the same ply entry, or both
+        // from the biases, whose boards are the same for both: then White's
+        // list of changes serves Black too. King placement entries are each
+        // perspective's own.
+        const bool same_list = k == BLACK && source == best[WHITE] && source < NN_PLY_ENTRIES;
+        if (!same_list) count = board_changes(source >= 0 ? entries[source].bb : empty_board, p, changes, gone);
         const int16_t* rows[MAX_ROW_CHANGES];
         change_rows(changes, count, orientation[k], offset[k], k, rows);
         AccumulatorEntry& out = entries[target];
