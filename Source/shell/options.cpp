@@ -83,7 +83,7 @@ static int check(const char* name, const char* value) {
 
 // Copies a text value into its field, cutting what does not fit.
 static void text_value(const char* name, char* field, size_t size, const char* value) {
-    snprintf(field, size, "%s", value);
+    snprintf(field, size, "%.*s", int(size) - 1, value);
     engine_printf("info string %s set to '%s'", name, field);
 }
 
