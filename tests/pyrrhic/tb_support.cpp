@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include "position/attacks.h"
 #include "position/notation.h"
+#include "../support/board_text.h"
 
 void use_shared_tables() {
     init_engine_tables();
@@ -47,22 +48,7 @@ std::string random_fen(const std::string& name, int side_to_move, bool swap, Rng
             board[sq] = letter;
         }
         if (!ok) continue;
-        std::string fen;
-        for (int r = 7; r >= 0; r--) {
-            int empty = 0;
-            for (int f = 0; f < 8; f++) {
-                char c = board[r * 8 + f];
-                if (!c) {
-                    empty++;
-                    continue;
-                }
-                if (empty) fen += char('0' + empty);
-                empty = 0;
-                fen += c;
-            }
-            if (empty) fen += char('0' + empty);
-            if (r) fen += '/';
-        }
+        std::string fen = placement_fen(board, 0);
         fen += side_to_move == WHITE ? " w - - 0 1" : " b - - 0 1";
         if (!b.set(fen.c_str())) continue;
         Position& p = b.pos();

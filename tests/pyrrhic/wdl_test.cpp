@@ -5,6 +5,7 @@
 // move and both colours as the stronger side.
 #include <gtest/gtest.h>
 #include "position/notation.h"
+#include "../support/board_text.h"
 #include "tb_support.h"
 
 namespace {
@@ -114,22 +115,7 @@ TEST_F(TablebaseWdl, EnPassantCapturesCount) {
         board[bk] = 'k';
         board[pusher] = side == WHITE ? 'p' : 'P';
         board[capturer] = side == WHITE ? 'P' : 'p';
-        std::string fen;
-        for (int r = 7; r >= 0; r--) {
-            int empty = 0;
-            for (int f = 0; f < 8; f++) {
-                char c = board[r * 8 + f];
-                if (c == '.') {
-                    empty++;
-                    continue;
-                }
-                if (empty) fen += char('0' + empty);
-                empty = 0;
-                fen += c;
-            }
-            if (empty) fen += char('0' + empty);
-            if (r) fen += '/';
-        }
+        std::string fen = placement_fen(board.c_str(), '.');
         fen += side == WHITE ? " w - " : " b - ";
         fen += square_names[ep];
         fen += " 0 1";

@@ -1,4 +1,42 @@
 #include "test_position.h"
+#include "board_text.h"
+#include <gtest/gtest.h>
+#include <sstream>
+#include "position/notation.h"
+
+std::string fen_after_moves(const std::string& moves) {
+    TestBoard b(start_fen);
+    std::istringstream in(moves);
+    std::string m;
+    while (in >> m) {
+        char t[16];
+        snprintf(t, sizeof t, "%s", m.c_str());
+        Move mv;
+        EXPECT_TRUE(parse_move(b.pos(), t, mv)) << m;
+        make_move(b.pos(), mv);
+    }
+    return b.fen();
+}
+
+std::string placement_fen(const char* board, char empty) {
+    std::string fen;
+    for (int r = 7; r >= 0; r--) {
+        int run = 0;
+        for (int f = 0; f < 8; f++) {
+            char c = board[r * 8 + f];
+            if (c == empty) {
+                run++;
+                continue;
+            }
+            if (run) fen += char('0' + run);
+            run = 0;
+            fen += c;
+        }
+        if (run) fen += char('0' + run);
+        if (r) fen += '/';
+    }
+    return fen;
+}
 
 std::string position_problem(const Position& p) {
     Bitboard occ[2] = {0, 0};

@@ -11,6 +11,7 @@
 #include "tools/pgn.h"
 #include "tools/pgn_tools.h"
 #include "../shell/engine_process.h"
+#include "../support/board_text.h"
 #include "../support/test_position.h"
 
 namespace {
@@ -204,20 +205,6 @@ std::string ruy_game(const char* result, const char* s16, const char* s17) {
     return text;
 }
 
-std::string fen_after(const std::string& moves) {
-    TestBoard b(start_fen);
-    std::istringstream in(moves);
-    std::string m;
-    while (in >> m) {
-        char t[16];
-        snprintf(t, sizeof t, "%s", m.c_str());
-        Move mv;
-        EXPECT_TRUE(parse_move(b.pos(), t, mv)) << m;
-        make_move(b.pos(), mv);
-    }
-    return b.fen();
-}
-
 }  // namespace
 
 TEST(PgnScan, QuietScoredPositionsFromPly16WithoutTheLastTwoMoves) {
@@ -231,8 +218,8 @@ TEST(PgnScan, QuietScoredPositionsFromPly16WithoutTheLastTwoMoves) {
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(games, 4);
     EXPECT_NE(out.find("read 4 games\n\n"), std::string::npos);
-    std::string before16 = fen_after("e4 e5 Nf3 Nc6 Bb5 a6 Ba4 Nf6 O-O Be7 Re1 b5 Bb3 d6 c3 O-O");
-    std::string before17 = fen_after("e4 e5 Nf3 Nc6 Bb5 a6 Ba4 Nf6 O-O Be7 Re1 b5 Bb3 d6 c3 O-O h3");
+    std::string before16 = fen_after_moves("e4 e5 Nf3 Nc6 Bb5 a6 Ba4 Nf6 O-O Be7 Re1 b5 Bb3 d6 c3 O-O");
+    std::string before17 = fen_after_moves("e4 e5 Nf3 Nc6 Bb5 a6 Ba4 Nf6 O-O Be7 Re1 b5 Bb3 d6 c3 O-O h3");
     // Game 1: both plies; game 2: a level draw, nothing; game 3: the
     // drawn ply 16 with a score of 60 only; game 4: none (time forfeit).
     std::string want = before16 + " ce 50; gr 1.0;\n" + before17 + " ce -45; gr 0.0;\n" + before16 +

@@ -1,0 +1,12 @@
+// Boards written out as FEN for the tests: after a line of moves, or from
+// an array of piece letters.
+#pragma once
+#include <string>
+
+// The board after the moves (standard notation, separated by spaces)
+// from the starting position.
+std::string fen_after_moves(const std::string& moves);
+
+// The placement field of a FEN for a board of 64 piece letters, a1 first;
+// squares holding `empty` are empty.
+std::string placement_fen(const char* board, char empty);
