@@ -10,7 +10,9 @@
 # 2. Conversion (-epd2bin), the last HOLD records of the newest games kept
 #    out of training, repeated positions dropped (-filtertraindata).
 #    EXTRA files (earlier self-play of the same kind, EPD with ce and gr)
-#    join the training data.
+#    join the training data. Games the built-in network has already
+#    learnt from hold a candidate back (docs/training.md, generation 14):
+#    give only games of networks that came after it, or none.
 # 3. Walks: WALKS short random walks (up to 8 plies) from every training
 #    position, the quiet positions they reach labelled by a WALK_DEPTH-ply
 #    search of the built-in network (two processes, one share each).
