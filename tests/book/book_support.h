@@ -10,6 +10,7 @@
 #include "book/polyglot.h"
 #include "position/notation.h"
 #include "shell/settings.h"
+#include "../support/board_text.h"
 #include "../support/test_position.h"
 
 struct RawEntry {
@@ -57,20 +58,6 @@ inline uint16_t book_code(const char* text) {
     int from = sq(text), to = sq(text + 2), promo = 0;
     if (text[4]) promo = text[4] == 'n' ? 1 : text[4] == 'b' ? 2 : text[4] == 'r' ? 3 : 4;
     return uint16_t(promo << 12 | from << 6 | to);
-}
-
-// Plays blank-separated move texts; false when one does not read.
-inline bool play_moves(TestBoard& b, const std::string& moves) {
-    std::istringstream in(moves);
-    std::string m;
-    while (in >> m) {
-        char buf[32];
-        snprintf(buf, sizeof buf, "%s", m.c_str());
-        Move mv;
-        if (!parse_move(b.pos(), buf, mv)) return false;
-        make_move(b.pos(), mv);
-    }
-    return true;
 }
 
 inline std::string data_path(const std::string& rel) { return std::string(VORN_DATA_DIR) + "/" + rel; }

@@ -3,6 +3,11 @@
 #pragma once
 #include <string>
 
+struct TestBoard;
+
+// Plays blank-separated move texts; false when one does not read.
+bool play_moves(TestBoard& b, const std::string& moves);
+
 // The board after the moves (standard notation, separated by spaces)
 // from the starting position.
 std::string fen_after_moves(const std::string& moves);

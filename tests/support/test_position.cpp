@@ -4,17 +4,22 @@
 #include <sstream>
 #include "position/notation.h"
 
-std::string fen_after_moves(const std::string& moves) {
-    TestBoard b(start_fen);
+bool play_moves(TestBoard& b, const std::string& moves) {
     std::istringstream in(moves);
     std::string m;
     while (in >> m) {
-        char t[16];
-        snprintf(t, sizeof t, "%s", m.c_str());
+        char buf[32];
+        snprintf(buf, sizeof buf, "%s", m.c_str());
         Move mv;
-        EXPECT_TRUE(parse_move(b.pos(), t, mv)) << m;
+        if (!parse_move(b.pos(), buf, mv)) return false;
         make_move(b.pos(), mv);
     }
+    return true;
+}
+
+std::string fen_after_moves(const std::string& moves) {
+    TestBoard b(start_fen);
+    EXPECT_TRUE(play_moves(b, moves)) << moves;
     return b.fen();
 }
 
