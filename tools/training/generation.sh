@@ -32,10 +32,17 @@
 # by hand, after it passes: copy it to Source/eval/vorn.nn and record the
 # generation in docs/training.md.
 #
+# NET, when set, is the network file the generation starts from in place
+# of the built-in one: the self-play, the walks' labels, the trainer's
+# starting point and the held-out comparison use it, while the screen and
+# the gate still play the candidate against the built-in network, the one
+# it has to beat. It serves a chain of generations whose single steps are
+# too small for one gate to prove (docs/training.md, generation 15).
+#
 # Settings (environment): WORK (folder for the data, default
 # /tmp/vorn-generation), NODES (6000), RANDOM_PERMILLE (30), HOLD (100000),
 # WALKS (4, 0 for none), WALK_DEPTH (4), EPOCHS (2), LR (0.0005),
-# LR_END (0.0001), BATCH (2048), RESULT_WEIGHT (0.25), SCREEN_GAMES (200,
+# LR_END (0.0001), BATCH (2048), NET (the built-in network), RESULT_WEIGHT (0.25), SCREEN_GAMES (200,
 # 0 for no screen), SCREEN_NODES (10000), GAMES (200), TC (10+0.1).
 # Total time: MINUTES, about 10 minutes of walks per million game
 # positions, a few minutes of training and, at 10 s + 0.1 s, about 60
@@ -64,6 +71,8 @@ screen_games=${SCREEN_GAMES:-200}
 screen_nodes=${SCREEN_NODES:-10000}
 games=${GAMES:-200}
 tc=${TC:-10+0.1}
+net=${NET:-}
+[ -z "$net" ] || net="$(cd "$(dirname "$net")" && pwd)/$(basename "$net")"
 
 cd "$root"
 cmake -S . -B build > /dev/null
@@ -72,6 +81,16 @@ cmake --build build -j2 --target vorn vorn-trainer vorn-heldout vorn-hce-labels 
 vorn="$root/build/vorn"
 mkdir -p "$work"
 cd "$work"
+# What the generation starts from: the engine's own network or NET's.
+start_net="$root/Source/eval/vorn.nn"
+start_args=()
+net_args=()
+if [ -n "$net" ]; then
+    start_net=$net
+    printf 'NN_File = %s\n' "$net" > start.cfg
+    start_args=(-cfg "$work/start.cfg")
+    net_args=(--net "$net")
+fi
 children=()
 stop_children() { for p in "${children[@]}"; do kill "$p" 2> /dev/null || true; done; }
 trap stop_children EXIT
@@ -82,7 +101,7 @@ for k in 1 2; do
     cp "$root/mybook_6mv.epd" "gen$k/"
     # Each in its own folder: both write autogen.pgn. The generator closes
     # its files whole on the termination signal timeout sends.
-    (cd "gen$k" && timeout "$((minutes * 60))" "$vorn" -n "$nodes" -genrandom "$random_permille" -gennoise 0 \
+    (cd "gen$k" && timeout "$((minutes * 60))" "$vorn" "${start_args[@]}" -n "$nodes" -genrandom "$random_permille" -gennoise 0 \
         -gentraindata "gen$k.epd" 1000000000 > gen.log 2>&1 || true) &
     children+=($!)
 done
@@ -119,7 +138,7 @@ if [ "$walks" -gt 0 ]; then
     echo "== walks: $walks a position, labelled by a $walk_depth-ply search of the network"
     for k in 0 1; do
         "$root/build/vorn-hce-labels" --data filtered.bin --out "walks$k.ptb" --walks "$walks" --plies 8 \
-            --seed "$((k + 1))" --depth "$walk_depth" --eval network --part "$k" --parts 2 > "walks$k.log" 2>&1 &
+            --seed "$((k + 1))" --depth "$walk_depth" --eval network "${net_args[@]}" --part "$k" --parts 2 > "walks$k.log" 2>&1 &
         children+=($!)
     done
     wait
@@ -129,16 +148,16 @@ if [ "$walks" -gt 0 ]; then
 fi
 
 echo "== training"
-"$root/build/vorn-trainer" --data filtered.bin "${walk_files[@]}" --init "$root/Source/eval/vorn.nn" --out candidate.nn \
+"$root/build/vorn-trainer" --data filtered.bin "${walk_files[@]}" --init "$start_net" --out candidate.nn \
     --epochs "$epochs" --threads 2 --lr "$lr" --lr-end "$lr_end" --batch "$batch" --seed 1 \
     --result-weight "$result_weight" --fit-scale 1 | tee train.log
 validation=$(sed -n 's/^wrote .*validation loss \([0-9.]*\).*/\1/p' train.log)
 
 echo "== held-out games"
 held_candidate=$("$root/build/vorn-heldout" --data holdout.bin --net candidate.nn | grep -v "^info" | tr "\n" " ")
-held_current=$("$root/build/vorn-heldout" --data holdout.bin | grep -v "^info" | tr "\n" " ")
+held_current=$("$root/build/vorn-heldout" --data holdout.bin "${net_args[@]}" | grep -v "^info" | tr "\n" " ")
 echo "candidate: $held_candidate"
-echo "built-in:  $held_current"
+echo "start:     $held_current"
 
 printf 'NN_File = %s\n' "$work/candidate.nn" > candidate.cfg
 # candidate_matches NAME GAMES EXT CLOCK...: the candidate against the
@@ -156,7 +175,7 @@ candidate_matches() {
     children=()
 }
 summary() {
-    echo "generation: $records records, validation $validation, held-out ($held_candidate) against built-in" \
+    echo "generation: $records records, validation $validation, held-out ($held_candidate) against the start network" \
         "($held_current), $1"
 }
 if [ "$screen_games" -gt 0 ]; then
