@@ -58,6 +58,24 @@ assert.match(out[0], /LOS 8\d\.\d %, fail$/);
 assert.match(run([closing(55, 100, 45)], ['--screen'])[0], /52\.5 %.*, pass$/);
 assert.match(run([closing(50, 100, 50)], ['--screen'])[0], /50\.0 %.*, fail$/);
 assert.match(run([closing(55, 100, 45, 1)], ['--screen'])[0], /, fail$/);
+// The sequential test, checked by hand: 58 wins, 95 draws, 47 losses give
+// a mean of 0.5275 with variance 0.1305 a game; Elo 10 scores 0.514387, so
+// the ratio of Elo 10 against 0 is 200 x 0.014387 x 0.040613 / 0.261 = 0.45.
+const { sprt } = require(script);
+let t = sprt(58, 95, 47, 0, 10);
+assert.ok(Math.abs(t.llr - 0.4477) < 0.001, String(t.llr));
+assert.ok(Math.abs(t.upper - Math.log(19)) < 1e-12 && Math.abs(t.lower + Math.log(19)) < 1e-12);
+// An even score leans toward Elo 0 by as much as the games show.
+t = sprt(500, 1000, 500, 0, 10);
+assert.ok(Math.abs(t.llr + 1.656) < 0.002, String(t.llr));
+// The verdicts: too few games to tell, a clear lead, an even score over
+// many games, and a clear lead with a fault.
+assert.match(run([closing(58, 95, 47)], ['--sprt', '0,10'])[0], /LLR 0\.45 \(-2\.94 to 2\.94\) for Elo 0 against 10, continue$/);
+assert.match(run([closing(300, 400, 200)], ['--sprt', '0,10'])[0], /, pass$/);
+assert.match(run([closing(500, 1000, 500), closing(500, 1000, 500)], ['--sprt', '0,10'])[0], /, fail$/);
+assert.match(run([closing(300, 400, 200, 1)], ['--sprt', '0,10'])[0], /, fail$/);
+// Bounds that are not two increasing numbers are refused.
+assert.throws(() => run([closing(58, 95, 47)], ['--sprt', '10,0']));
 // A log without its closing line is an unfinished match, not a result.
 assert.throws(() => run(['game 1: a - b 1-0 (checkmate); a: +1 =0 -0\n']));
 console.log('gate_result: all checks passed');

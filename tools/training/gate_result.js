@@ -8,7 +8,13 @@
 // --screen (the games at a fixed number of nodes before the gate) it passes
 // on any score above 50 % without a fault: a candidate no better at equal
 // nodes is not worth an hour of timed games, one a little better is.
-//   node gate_result.js [--screen] gate-a.log [gate-b.log ...]
+// With --sprt E0,E1 the verdict is that of a sequential probability ratio
+// test between Elo E0 and Elo E1 (5 % errors of both kinds): pass once the
+// log-likelihood ratio reaches its upper bound, fail at the lower bound or
+// on a fault, and 'continue' in between, when more games are needed. A
+// step of 10 to 20 Elo, too small for 200 games to prove, is settled this
+// way in one or two thousand games at fixed nodes.
+//   node gate_result.js [--screen | --sprt E0,E1] gate-a.log [gate-b.log ...]
 'use strict';
 const fs = require('fs');
 
@@ -32,12 +38,35 @@ function summarise(w, d, l) {
   return { n, p, e: elo(p), lo: elo(p - 1.96 * se), hi: elo(p + 1.96 * se), los };
 }
 
+// Expected score of an Elo difference.
+const score_of = (e) => 1 / (1 + 10 ** (-e / 400));
+
+// The log-likelihood ratio of Elo e1 against Elo e0 after these games, in
+// the usual normal approximation: the mean score per game and its variance
+// from the three outcomes; and the test's bounds for errors alpha and beta.
+function sprt(w, d, l, e0, e1, alpha = 0.05, beta = 0.05) {
+  const n = w + d + l;
+  const lower = Math.log(beta / (1 - alpha)), upper = Math.log((1 - beta) / alpha);
+  if (!n) return { llr: 0, lower, upper };
+  const p = (w + d / 2) / n;
+  const variance = (w * (1 - p) ** 2 + d * (0.5 - p) ** 2 + l * p ** 2) / n;
+  if (variance <= 0) return { llr: 0, lower, upper };
+  const s0 = score_of(e0), s1 = score_of(e1);
+  return { llr: (n * (s1 - s0) * (2 * p - s0 - s1)) / (2 * variance), lower, upper };
+}
+
 function main() {
   let files = process.argv.slice(2);
   const screen = files[0] === '--screen';
   if (screen) files = files.slice(1);
+  let bounds = null;
+  if (files[0] === '--sprt') {
+    bounds = (files[1] || '').split(',').map(Number);
+    files = files.slice(2);
+    if (bounds.length !== 2 || !bounds.every(Number.isFinite) || bounds[0] >= bounds[1]) files = [];
+  }
   if (!files.length) {
-    console.error('usage: node gate_result.js [--screen] LOG [LOG ...]');
+    console.error('usage: node gate_result.js [--screen | --sprt E0,E1] LOG [LOG ...]');
     process.exit(2);
   }
   let w = 0, d = 0, l = 0, faults = 0;
@@ -60,12 +89,19 @@ function main() {
   }
   const s = summarise(w, d, l);
   const fmt = (x) => (Number.isFinite(x) ? (x >= 0 ? '+' : '') + x.toFixed(0) : String(x));
-  const pass = (screen ? s.n > 0 && s.p > 0.5 : s.los >= 0.95) && faults === 0;
-  console.log(`+${w} =${d} -${l} in ${s.n} games, ${(100 * s.p).toFixed(1)} %, Elo ${fmt(s.e)} ` +
-              `(95 % interval ${fmt(s.lo)} to ${fmt(s.hi)}), LOS ${(100 * s.los).toFixed(1)} %, ` +
-              `${pass ? 'pass' : 'fail'}`);
+  const head = `+${w} =${d} -${l} in ${s.n} games, ${(100 * s.p).toFixed(1)} %, Elo ${fmt(s.e)} ` +
+               `(95 % interval ${fmt(s.lo)} to ${fmt(s.hi)}), LOS ${(100 * s.los).toFixed(1)} %`;
+  if (bounds) {
+    const t = sprt(w, d, l, bounds[0], bounds[1]);
+    const verdict = faults || t.llr <= t.lower ? 'fail' : t.llr >= t.upper ? 'pass' : 'continue';
+    console.log(`${head}, LLR ${t.llr.toFixed(2)} (${t.lower.toFixed(2)} to ${t.upper.toFixed(2)}) ` +
+                `for Elo ${bounds[0]} against ${bounds[1]}, ${verdict}`);
+  } else {
+    const pass = (screen ? s.n > 0 && s.p > 0.5 : s.los >= 0.95) && faults === 0;
+    console.log(`${head}, ${pass ? 'pass' : 'fail'}`);
+  }
   console.log(faults ? notes.join('\n') : 'no time losses, illegal moves, crashes or missing moves');
 }
 
 if (require.main === module) main();
-module.exports = { summarise, erf };
+module.exports = { summarise, erf, sprt };

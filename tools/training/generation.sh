@@ -28,6 +28,11 @@
 # 7. The gate: GAMES games of the candidate against the built-in network at
 #    TC, two matches side by side over the book openings (each line with
 #    both colours), one core each.
+#    With SPRT=E0,E1 the gate is instead a sequential test between those
+#    two Elo values at SCREEN_NODES nodes a move (no screen then): rounds
+#    of SPRT_BATCH games over fresh openings, two matches side by side,
+#    until the test decides or SPRT_MAX games are played (undecided is a
+#    fail). It proves steps of 10 to 20 Elo that the timed gate cannot.
 # Then one summary line. The candidate becomes the built-in network only
 # by hand, after it passes: copy it to Source/eval/vorn.nn and record the
 # generation in docs/training.md.
@@ -43,7 +48,11 @@
 # /tmp/vorn-generation), NODES (6000), RANDOM_PERMILLE (30), HOLD (100000),
 # WALKS (4, 0 for none), WALK_DEPTH (4), EPOCHS (2), LR (0.0005),
 # LR_END (0.0001), BATCH (2048), NET (the built-in network), RESULT_WEIGHT (0.25), SCREEN_GAMES (200,
-# 0 for no screen), SCREEN_NODES (10000), GAMES (200), TC (10+0.1).
+# 0 for no screen), SCREEN_NODES (10000), GAMES (200), TC (10+0.1), SPRT
+# (unset: the timed gate), SPRT_BATCH (200), SPRT_MAX (4000), CANDIDATE
+# (a network file to screen and gate without making one: steps 1 to 5 are
+# skipped and MINUTES is ignored; for a candidate kept from an earlier
+# session).
 # Total time: MINUTES, about 10 minutes of walks per million game
 # positions, a few minutes of training and, at 10 s + 0.1 s, about 60
 # minutes of gate games.
@@ -72,6 +81,11 @@ screen_nodes=${SCREEN_NODES:-10000}
 games=${GAMES:-200}
 tc=${TC:-10+0.1}
 net=${NET:-}
+sprt=${SPRT:-}
+candidate=${CANDIDATE:-}
+[ -z "$candidate" ] || candidate="$(cd "$(dirname "$candidate")" && pwd)/$(basename "$candidate")"
+sprt_batch=${SPRT_BATCH:-200}
+sprt_max=${SPRT_MAX:-4000}
 [ -z "$net" ] || net="$(cd "$(dirname "$net")" && pwd)/$(basename "$net")"
 
 cd "$root"
@@ -95,69 +109,74 @@ children=()
 stop_children() { for p in "${children[@]}"; do kill "$p" 2> /dev/null || true; done; }
 trap stop_children EXIT
 
-echo "== self-play: 2 generators, $minutes minutes, $nodes nodes a move"
-for k in 1 2; do
-    mkdir -p "gen$k"
-    cp "$root/mybook_6mv.epd" "gen$k/"
-    # Each in its own folder: both write autogen.pgn. The generator closes
-    # its files whole on the termination signal timeout sends.
-    (cd "gen$k" && timeout "$((minutes * 60))" "$vorn" "${start_args[@]}" -n "$nodes" -genrandom "$random_permille" -gennoise 0 \
-        -gentraindata "gen$k.epd" 1000000000 > gen.log 2>&1 || true) &
-    children+=($!)
-done
-wait
-children=()
-for k in 1 2; do grep -h "positions per second" "gen$k/gen.log" | tail -1; done
-
-echo "== conversion"
-for k in 1 2; do (cd "gen$k" && "$vorn" -epd2bin "gen$k.epd" > /dev/null); done
-# The newest games of the second generator are held out.
-size=$(stat -c %s gen2/gen2.bin)
-cut=$((size - hold * 40))
-[ "$cut" -gt 0 ] || cut=0
-head -c "$cut" gen2/gen2.bin > train2.bin
-tail -c "$((size - cut))" gen2/gen2.bin > holdout.bin
-cat gen1/gen1.bin train2.bin > joined.bin
-n=0
-for extra in "$@"; do
-    n=$((n + 1))
-    case "$extra" in
-        *.xz) xz -dc "$extra" > "extra$n.epd" ;;
-        *) cp "$extra" "extra$n.epd" ;;
-    esac
-    "$vorn" -epd2bin "extra$n.epd" > /dev/null
-    cat "extra$n.bin" >> joined.bin
-    rm -f "extra$n.epd"
-done
-"$vorn" -filtertraindata joined.bin > /dev/null
-records=$(($(stat -c %s filtered.bin) / 40))
-echo "$records training records, $(($(stat -c %s holdout.bin) / 40)) held out"
-
-walk_files=()
-if [ "$walks" -gt 0 ]; then
-    echo "== walks: $walks a position, labelled by a $walk_depth-ply search of the network"
-    for k in 0 1; do
-        "$root/build/vorn-hce-labels" --data filtered.bin --out "walks$k.ptb" --walks "$walks" --plies 8 \
-            --seed "$((k + 1))" --depth "$walk_depth" --eval network "${net_args[@]}" --part "$k" --parts 2 > "walks$k.log" 2>&1 &
+records=0 validation=none held_candidate=none held_current=none
+if [ -n "$candidate" ]; then
+    [ "$candidate" -ef candidate.nn ] || cp "$candidate" candidate.nn
+else
+    echo "== self-play: 2 generators, $minutes minutes, $nodes nodes a move"
+    for k in 1 2; do
+        mkdir -p "gen$k"
+        cp "$root/mybook_6mv.epd" "gen$k/"
+        # Each in its own folder: both write autogen.pgn. The generator closes
+        # its files whole on the termination signal timeout sends.
+        (cd "gen$k" && timeout "$((minutes * 60))" "$vorn" "${start_args[@]}" -n "$nodes" -genrandom "$random_permille" -gennoise 0 \
+            -gentraindata "gen$k.epd" 1000000000 > gen.log 2>&1 || true) &
         children+=($!)
     done
     wait
     children=()
-    cat walks0.log walks1.log
-    walk_files=(--data walks0.ptb --data walks1.ptb)
+    for k in 1 2; do grep -h "positions per second" "gen$k/gen.log" | tail -1; done
+
+    echo "== conversion"
+    for k in 1 2; do (cd "gen$k" && "$vorn" -epd2bin "gen$k.epd" > /dev/null); done
+    # The newest games of the second generator are held out.
+    size=$(stat -c %s gen2/gen2.bin)
+    cut=$((size - hold * 40))
+    [ "$cut" -gt 0 ] || cut=0
+    head -c "$cut" gen2/gen2.bin > train2.bin
+    tail -c "$((size - cut))" gen2/gen2.bin > holdout.bin
+    cat gen1/gen1.bin train2.bin > joined.bin
+    n=0
+    for extra in "$@"; do
+        n=$((n + 1))
+        case "$extra" in
+            *.xz) xz -dc "$extra" > "extra$n.epd" ;;
+            *) cp "$extra" "extra$n.epd" ;;
+        esac
+        "$vorn" -epd2bin "extra$n.epd" > /dev/null
+        cat "extra$n.bin" >> joined.bin
+        rm -f "extra$n.epd"
+    done
+    "$vorn" -filtertraindata joined.bin > /dev/null
+    records=$(($(stat -c %s filtered.bin) / 40))
+    echo "$records training records, $(($(stat -c %s holdout.bin) / 40)) held out"
+
+    walk_files=()
+    if [ "$walks" -gt 0 ]; then
+        echo "== walks: $walks a position, labelled by a $walk_depth-ply search of the network"
+        for k in 0 1; do
+            "$root/build/vorn-hce-labels" --data filtered.bin --out "walks$k.ptb" --walks "$walks" --plies 8 \
+                --seed "$((k + 1))" --depth "$walk_depth" --eval network "${net_args[@]}" --part "$k" --parts 2 > "walks$k.log" 2>&1 &
+            children+=($!)
+        done
+        wait
+        children=()
+        cat walks0.log walks1.log
+        walk_files=(--data walks0.ptb --data walks1.ptb)
+    fi
+
+    echo "== training"
+    "$root/build/vorn-trainer" --data filtered.bin "${walk_files[@]}" --init "$start_net" --out candidate.nn \
+        --epochs "$epochs" --threads 2 --lr "$lr" --lr-end "$lr_end" --batch "$batch" --seed 1 \
+        --result-weight "$result_weight" --fit-scale 1 | tee train.log
+    validation=$(sed -n 's/^wrote .*validation loss \([0-9.]*\).*/\1/p' train.log)
+
+    echo "== held-out games"
+    held_candidate=$("$root/build/vorn-heldout" --data holdout.bin --net candidate.nn | grep -v "^info" | tr "\n" " ")
+    held_current=$("$root/build/vorn-heldout" --data holdout.bin "${net_args[@]}" | grep -v "^info" | tr "\n" " ")
+    echo "candidate: $held_candidate"
+    echo "start:     $held_current"
 fi
-
-echo "== training"
-"$root/build/vorn-trainer" --data filtered.bin "${walk_files[@]}" --init "$start_net" --out candidate.nn \
-    --epochs "$epochs" --threads 2 --lr "$lr" --lr-end "$lr_end" --batch "$batch" --seed 1 \
-    --result-weight "$result_weight" --fit-scale 1 | tee train.log
-validation=$(sed -n 's/^wrote .*validation loss \([0-9.]*\).*/\1/p' train.log)
-
-echo "== held-out games"
-held_candidate=$("$root/build/vorn-heldout" --data holdout.bin --net candidate.nn | grep -v "^info" | tr "\n" " ")
-held_current=$("$root/build/vorn-heldout" --data holdout.bin "${net_args[@]}" | grep -v "^info" | tr "\n" " ")
-echo "candidate: $held_candidate"
-echo "start:     $held_current"
 
 printf 'NN_File = %s\n' "$work/candidate.nn" > candidate.cfg
 # candidate_matches NAME GAMES EXT CLOCK...: the candidate against the
@@ -178,6 +197,33 @@ summary() {
     echo "generation: $records records, validation $validation, held-out ($held_candidate) against the start network" \
         "($held_current), $1"
 }
+if [ -n "$sprt" ]; then
+    echo "== gate: sequential test for Elo $sprt at $screen_nodes nodes a move"
+    quarter=$(((sprt_batch + 3) / 4))
+    played=0
+    round=0
+    rm -f sprt*  # an earlier generation's rounds in the same folder
+    while :; do
+        round=$((round + 1))
+        # Fresh openings every round (seeded by the clock), each line with
+        # both colours, half of them for each match.
+        "$vorn" -mkopenings "$((2 * quarter))" "sprt$round.epd" > /dev/null
+        head -n "$quarter" "sprt$round.epd" > "sprt$round-a.epd"
+        tail -n +"$((quarter + 1))" "sprt$round.epd" > "sprt$round-b.epd"
+        candidate_matches "sprt$round" "$((sprt_batch / 2))" epd --nodes "$screen_nodes"
+        played=$((played + sprt_batch))
+        node "$here/gate_result.js" --sprt "$sprt" sprt*-a.log sprt*-b.log > gate.txt
+        head -1 gate.txt
+        head -1 gate.txt | grep -q "continue$" || break
+        if [ "$played" -ge "$sprt_max" ]; then
+            sed -i '1s/continue$/fail (undecided)/' gate.txt
+            break
+        fi
+    done
+    cat gate.txt
+    summary "gate $(head -1 gate.txt)"
+    exit 0
+fi
 if [ "$screen_games" -gt 0 ]; then
     echo "== screen: $screen_games games at $screen_nodes nodes a move"
     # One list of fresh openings (they are seeded by the clock), half of it
