@@ -47,12 +47,12 @@
 # Settings (environment): WORK (folder for the data, default
 # /tmp/vorn-generation), NODES (6000), RANDOM_PERMILLE (30), HOLD (100000),
 # WALKS (4, 0 for none), WALK_DEPTH (4), EPOCHS (2), LR (0.0005),
-# LR_END (0.0001), BATCH (2048), NET (the built-in network), RESULT_WEIGHT (0.25), SCREEN_GAMES (200,
-# 0 for no screen), SCREEN_NODES (10000), GAMES (200), TC (10+0.1), SPRT
-# (unset: the timed gate), SPRT_BATCH (200), SPRT_MAX (4000), CANDIDATE
-# (a network file to screen and gate without making one: steps 1 to 5 are
-# skipped and MINUTES is ignored; for a candidate kept from an earlier
-# session).
+# LR_END (0.0001), BATCH (2048), RESULT_WEIGHT (0.25), SCREEN_GAMES (200,
+# 0 for no screen), SCREEN_NODES (10000), GAMES (200), TC (10+0.1), NET
+# (the built-in network), SPRT (unset: the timed gate), SPRT_BATCH (200),
+# SPRT_MAX (4000), CANDIDATE (a network file to screen and gate without
+# making one: steps 1 to 5 are skipped and MINUTES is ignored; for a
+# candidate kept from an earlier session).
 # Total time: MINUTES, about 10 minutes of walks per million game
 # positions, a few minutes of training and, at 10 s + 0.1 s, about 60
 # minutes of gate games.
@@ -80,13 +80,13 @@ screen_games=${SCREEN_GAMES:-200}
 screen_nodes=${SCREEN_NODES:-10000}
 games=${GAMES:-200}
 tc=${TC:-10+0.1}
-net=${NET:-}
 sprt=${SPRT:-}
-candidate=${CANDIDATE:-}
-[ -z "$candidate" ] || candidate="$(cd "$(dirname "$candidate")" && pwd)/$(basename "$candidate")"
 sprt_batch=${SPRT_BATCH:-200}
 sprt_max=${SPRT_MAX:-4000}
-[ -z "$net" ] || net="$(cd "$(dirname "$net")" && pwd)/$(basename "$net")"
+# The two network files are used from the work folder: made absolute here.
+absolute() { [ -z "$1" ] || echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+net=$(absolute "${NET:-}")
+candidate=$(absolute "${CANDIDATE:-}")
 
 cd "$root"
 cmake -S . -B build > /dev/null
@@ -193,23 +193,27 @@ candidate_matches() {
     wait
     children=()
 }
+# fresh_openings NAME GAMES: openings made fresh (seeded by the clock) for
+# GAMES games, every line with both colours, half of them for each match,
+# in NAME-a.epd and NAME-b.epd.
+fresh_openings() {
+    local quarter=$((($2 + 3) / 4))
+    "$vorn" -mkopenings "$((2 * quarter))" "$1.epd" > /dev/null
+    head -n "$quarter" "$1.epd" > "$1-a.epd"
+    tail -n +"$((quarter + 1))" "$1.epd" > "$1-b.epd"
+}
 summary() {
     echo "generation: $records records, validation $validation, held-out ($held_candidate) against the start network" \
         "($held_current), $1"
 }
 if [ -n "$sprt" ]; then
     echo "== gate: sequential test for Elo $sprt at $screen_nodes nodes a move"
-    quarter=$(((sprt_batch + 3) / 4))
     played=0
     round=0
     rm -f sprt*  # an earlier generation's rounds in the same folder
     while :; do
         round=$((round + 1))
-        # Fresh openings every round (seeded by the clock), each line with
-        # both colours, half of them for each match.
-        "$vorn" -mkopenings "$((2 * quarter))" "sprt$round.epd" > /dev/null
-        head -n "$quarter" "sprt$round.epd" > "sprt$round-a.epd"
-        tail -n +"$((quarter + 1))" "sprt$round.epd" > "sprt$round-b.epd"
+        fresh_openings "sprt$round" "$sprt_batch"
         candidate_matches "sprt$round" "$((sprt_batch / 2))" epd --nodes "$screen_nodes"
         played=$((played + sprt_batch))
         node "$here/gate_result.js" --sprt "$sprt" sprt*-a.log sprt*-b.log > gate.txt
@@ -226,12 +230,7 @@ if [ -n "$sprt" ]; then
 fi
 if [ "$screen_games" -gt 0 ]; then
     echo "== screen: $screen_games games at $screen_nodes nodes a move"
-    # One list of fresh openings (they are seeded by the clock), half of it
-    # for each match, every line with both colours.
-    quarter=$(((screen_games + 3) / 4))
-    "$vorn" -mkopenings "$((2 * quarter))" screen.epd > /dev/null
-    head -n "$quarter" screen.epd > screen-a.epd
-    tail -n +"$((quarter + 1))" screen.epd > screen-b.epd
+    fresh_openings screen "$screen_games"
     candidate_matches screen "$((screen_games / 2))" epd --nodes "$screen_nodes"
     node "$here/gate_result.js" --screen screen-a.log screen-b.log > screen.txt
     cat screen.txt
