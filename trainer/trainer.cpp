@@ -17,7 +17,7 @@ constexpr int FEATURE_ROWS = 2 * 768;
 constexpr int SQUARE_ROWS = 768;  // piece and square, either material bucket
 constexpr int PIECE_ROWS = 12;    // piece (own or other side), any square
 constexpr int BUCKETS = 6;
-constexpr float OUTPUT_SCALE = 300.0f;
+constexpr int DEFAULT_OUTPUT_SCALE = 300;
 // Units of the loaded integer network per float unit: the accumulators
 // carry 256 per unit and the output weights 4096, so that their product
 // is the 2^20 the engine divides by.
@@ -81,7 +81,7 @@ float forward(const Model& m, const Sample& s, float* acc_own, float* acc_other)
     const float* b = &m.other[size_t(s.bucket) * w];
     float out = 0;
     for (int j = 0; j < w; j++) out += a[j] * leaky(acc_own[j]) + b[j] * leaky(acc_other[j]);
-    return out * OUTPUT_SCALE;
+    return out * float(m.output_scale);
 }
 
 void backward(const Model& m, const Sample* samples, size_t n, Gradients& g) {
@@ -93,7 +93,7 @@ void backward(const Model& m, const Sample* samples, size_t n, Gradients& g) {
         float p = 1.0f / (1.0f + std::exp(-SIGMOID_SCALE * out));
         float err = p - s.target;
         g.loss += double(err) * err;
-        float d_out = 2 * err * p * (1 - p) * SIGMOID_SCALE * OUTPUT_SCALE;
+        float d_out = 2 * err * p * (1 - p) * SIGMOID_SCALE * float(m.output_scale);
         const float* a = &m.own[size_t(s.bucket) * w];
         const float* b = &m.other[size_t(s.bucket) * w];
         float* ga = &g.own[size_t(s.bucket) * w];
@@ -188,6 +188,7 @@ void init_model(Model& m, int width, uint32_t seed) {
     std::mt19937 rng(seed);
     std::normal_distribution<float> feature(0.0f, 0.05f), out(0.0f, 0.5f / std::sqrt(float(width)));
     m.width = width;
+    m.output_scale = DEFAULT_OUTPUT_SCALE;
     m.features.resize(size_t(FEATURE_ROWS) * width);
     for (float& v : m.features) v = feature(rng);
     m.bias.assign(size_t(width), 0.1f);
@@ -201,10 +202,11 @@ bool model_from_loaded_network(Model& m) {
     const Network& n = network;
     const int16_t* h = n.header;
     if (h[NN_VERSION] != 805 || h[NN_INPUT_BUCKETS] != 2 || h[NN_BUCKET_SCHEME] != 6 || n.o != n.u || n.m != 0 ||
-        n.h != 0 || n.o < 1 || n.rows < BUCKETS)
+        n.h != 0 || n.o < 1 || n.rows < BUCKETS || h[NN_OUTPUT_SCALE] < 1)
         return false;
     const int w = n.o;
     m.width = w;
+    m.output_scale = h[NN_OUTPUT_SCALE];
     m.features.resize(size_t(FEATURE_ROWS) * w);
     for (size_t i = 0; i < m.features.size(); i++) m.features[i] = float(n.features[i]) / ACC_UNIT;
     m.bias.resize(size_t(w));
@@ -351,7 +353,7 @@ double train(Model& m, std::vector<Sample>& samples, size_t held, const TrainerC
 bool write_network(const Model& m, const std::string& path, int* clamped_weights) {
     int clamped = 0;
     const int w = m.width;
-    int16_t header[NN_HEADER_FIELDS] = {805, 4096, 300, 2, 6, 0, 0, int16_t(w), int16_t(w), 0, 0, 0};
+    int16_t header[NN_HEADER_FIELDS] = {805, 4096, int16_t(m.output_scale), 2, 6, 0, 0, int16_t(w), int16_t(w), 0, 0, 0};
     const int64_t count = network_weight_count(header);
     std::vector<int16_t> q(static_cast<size_t>(count), 0);
     size_t at = 0;

@@ -43,6 +43,10 @@ struct TrainerConfig {
 
 struct Model {
     int width = 0;
+    // Centipawns per unit of the output before the sigmoid: the file's
+    // output scale, kept so that a network tuned to another scale trains
+    // on and is written with its own.
+    int output_scale = 300;
     std::vector<float> features;  // 1536 rows of width (two input buckets of 768)
     std::vector<float> bias;      // shared by both perspectives
     std::vector<float> own, other;  // 6 output buckets of width

@@ -117,6 +117,19 @@ TEST(Trainer, QuantisedNetworkAgreesWithTheFloatModel) {
     for (size_t k = 0; k < 200; k++)
         furthest = std::max(furthest, std::fabs(double(predict(again, samples[k]) - predict(model, samples[k]))));
     EXPECT_LT(furthest, 8.0);
+    // A network whose output scale was changed by hand trains on at that
+    // scale and is written with it.
+    Model scaled = model;
+    scaled.output_scale = 360;
+    ASSERT_TRUE(write_network(scaled, dir.file("scaled.nn")));
+    ASSERT_EQ(load_network(dir.file("scaled.nn").c_str(), 0.0f), 1);
+    EXPECT_EQ(network.header[NN_OUTPUT_SCALE], 360);
+    ASSERT_TRUE(model_from_loaded_network(again));
+    EXPECT_EQ(again.output_scale, 360);
+    furthest = 0;
+    for (size_t k = 0; k < 200; k++)
+        furthest = std::max(furthest, std::fabs(double(predict(again, samples[k]) - 1.2 * predict(model, samples[k]))));
+    EXPECT_LT(furthest, 10.0);
     load_network("embedded", 0.0f);
     // The built-in network is the built-in layout, 1280 wide.
     ASSERT_TRUE(model_from_loaded_network(again));
