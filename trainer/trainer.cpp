@@ -17,7 +17,6 @@ constexpr int FEATURE_ROWS = 2 * 768;
 constexpr int SQUARE_ROWS = 768;  // piece and square, either material bucket
 constexpr int PIECE_ROWS = 12;    // piece (own or other side), any square
 constexpr int BUCKETS = 6;
-constexpr int DEFAULT_OUTPUT_SCALE = 300;
 // Units of the loaded integer network per float unit: the accumulators
 // carry 256 per unit and the output weights 4096, so that their product
 // is the 2^20 the engine divides by.

@@ -41,12 +41,14 @@ struct TrainerConfig {
     bool quiet = false;
 };
 
+// Centipawns per unit of the output before the sigmoid, for a new model.
+constexpr int DEFAULT_OUTPUT_SCALE = 300;
+
 struct Model {
     int width = 0;
-    // Centipawns per unit of the output before the sigmoid: the file's
-    // output scale, kept so that a network tuned to another scale trains
-    // on and is written with its own.
-    int output_scale = 300;
+    // The file's output scale, kept so that a network tuned to another
+    // scale trains on and is written with its own.
+    int output_scale = DEFAULT_OUTPUT_SCALE;
     std::vector<float> features;  // 1536 rows of width (two input buckets of 768)
     std::vector<float> bias;      // shared by both perspectives
     std::vector<float> own, other;  // 6 output buckets of width
