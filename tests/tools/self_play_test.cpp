@@ -170,6 +170,10 @@ TEST(SelfPlayData, TheShippedOpeningsAreBalancedPositionsAfterSixMovesEach) {
         TestBoard b;
         EXPECT_TRUE(b.set(l.c_str())) << l;
     }
+    // Two generators make their openings side by side, usually within the
+    // same second: the files must still differ.
+    ASSERT_EQ(run_engine({"-quiet", "-use_hce", "-mkopenings", "5", "p.epd"}, {}, out, dir.path()), 0);
+    EXPECT_NE(file_lines(dir.file("p.epd")), made);
 }
 
 TEST(SelfPlayData, ATerminationSignalEndsTheRunWithItsTotals) {
