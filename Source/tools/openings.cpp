@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <unistd.h>
 #include "../position/makemove.h"
 #include "../position/movegen.h"
 #include "../search/hash.h"
@@ -29,9 +27,7 @@ void make_openings(const char* openings_output, int openings_wanted) {
     }
     quiet_full_strength();
     end_of_input_quits = 0;
-    // The process id keeps two runs started in the same second apart (one
-    // per generator, side by side).
-    uint32_t seed = uint32_t(time(nullptr)) ^ (uint32_t(getpid()) * 2654435761u);
+    uint32_t seed = fresh_seed();
     int kept = 0, tried = 0;
     while (kept < openings_wanted && tried < 100 * openings_wanted) {
         tried++;

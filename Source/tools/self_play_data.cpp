@@ -230,6 +230,10 @@ void write_game(FILE* pgn, FILE* out, const GameRecord& g, double white_result, 
 
 }  // namespace
 
+uint32_t fresh_seed() {
+    return uint32_t(time(nullptr)) ^ uint32_t(clock()) ^ (uint32_t(getpid()) * 2654435761u);
+}
+
 bool tactical_move(const Position& p, Move m) {
     const int mover = p.board[move_from(m)], target = p.board[move_to(m)];
     if (piece_type(mover) == PAWN) return (m & FLAG_MASK) != 0 || target != 0 || move_to(m) == p.ep_square;
@@ -262,9 +266,9 @@ void gen_train_data(const ToolArguments& a) {
     auto old_int = signal(SIGINT, stop_generating);
     auto old_term = signal(SIGTERM, stop_generating);
 
-    // The process id keeps generators started in the same second apart:
-    // without evaluation noise their searches would repeat each other.
-    uint32_t seed = uint32_t(time(nullptr)) ^ uint32_t(clock()) ^ (uint32_t(getpid()) * 2654435761u);
+    // Without evaluation noise, generators with one seed would repeat
+    // each other's games.
+    uint32_t seed = fresh_seed();
     progress = Progress{};
     progress.out = out;
     progress.pgn = pgn;

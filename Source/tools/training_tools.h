@@ -37,3 +37,6 @@ void search_fixed(int depth);
 
 // -mkopenings count file: writes count balanced openings to the file.
 void make_openings(const char* file, int count);
+// A seed for a tool's random choices that differs between runs, also
+// between two started in the same second (two generators side by side).
+uint32_t fresh_seed();

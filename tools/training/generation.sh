@@ -123,20 +123,19 @@ else
     echo "== self-play: 2 generators, $minutes minutes, $nodes nodes a move"
     for k in 1 2; do
         mkdir -p "gen$k"
-        if [ "$openings" -gt 0 ]; then
-            (cd "gen$k" && "$vorn" "${start_args[@]}" -hash 1 -mkopenings "$openings" mybook_6mv.epd > /dev/null) &
-            children+=($!)
-        else
-            cp "$root/mybook_6mv.epd" "gen$k/"
-        fi
-    done
-    wait
-    children=()
-    for k in 1 2; do
-        # Each in its own folder: both write autogen.pgn. The generator closes
-        # its files whole on the termination signal timeout sends.
-        (cd "gen$k" && timeout "$((minutes * 60))" "$vorn" "${start_args[@]}" -n "$nodes" -genrandom "$random_permille" -gennoise 0 \
-            -gentraindata "gen$k.epd" 1000000000 > gen.log 2>&1 || true) &
+        # Each in its own folder with its own openings: both write
+        # autogen.pgn. The generator closes its files whole on the
+        # termination signal timeout sends.
+        (
+            cd "gen$k"
+            if [ "$openings" -gt 0 ]; then
+                "$vorn" "${start_args[@]}" -hash 1 -mkopenings "$openings" mybook_6mv.epd > /dev/null
+            else
+                cp "$root/mybook_6mv.epd" .
+            fi
+            timeout "$((minutes * 60))" "$vorn" "${start_args[@]}" -n "$nodes" -genrandom "$random_permille" -gennoise 0 \
+                -gentraindata "gen$k.epd" 1000000000 > gen.log 2>&1 || true
+        ) &
         children+=($!)
     done
     wait
