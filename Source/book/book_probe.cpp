@@ -68,7 +68,9 @@ int pick_book_entry(const BookEntry* entries, const int64_t* shares, int n, int6
     int64_t sum = 0;
     for (int i = 0; i < n; i++) {
         if (entries[i].weight == 0) continue;
-        if (sum < threshold) chosen = i;
+        // A threshold of 0 (one draw in a thousand) lies below no running
+        // sum: it falls to the first entry with a share, not to no move.
+        if (sum < threshold || (chosen < 0 && shares[i] > 0)) chosen = i;
         sum += shares[i];
     }
     return chosen;

@@ -17,7 +17,8 @@ int read_book_entries(const char* file_name, uint64_t key, BookEntry* out, int m
 // the sum of the shares; sum_weights receives the plain weight total.
 int64_t book_shares(const BookEntry* entries, int n, int variety, int64_t* shares, int64_t& sum_weights);
 // Index of the entry a threshold picks: the last entry of weight above 0
-// whose running share sum before it is below threshold; -1 when none.
+// whose running share sum before it is below threshold, the first one
+// with a share when the threshold is 0; -1 when none has a share.
 int pick_book_entry(const BookEntry* entries, const int64_t* shares, int n, int64_t threshold);
 
 // A legal Move from the book for the position, 0 when the book has none;

@@ -109,8 +109,9 @@ TEST(BookProbe, SharesAndPickFollowTheVariety) {
     EXPECT_EQ(shares[1], 0);
     EXPECT_EQ(shares[2], 7000);
     // Only thresholds above a listed entry's running start choose it; the
-    // weight-0 entry is skipped and adds nothing.
-    EXPECT_EQ(pick_book_entry(e, shares, 3, 0), -1);
+    // weight-0 entry is skipped and adds nothing. A threshold of 0 still
+    // picks a move: the first listed one.
+    EXPECT_EQ(pick_book_entry(e, shares, 3, 0), 0);
     EXPECT_EQ(pick_book_entry(e, shares, 3, 1), 0);
     EXPECT_EQ(pick_book_entry(e, shares, 3, 3000), 0);
     EXPECT_EQ(pick_book_entry(e, shares, 3, 3001), 2);
@@ -128,6 +129,8 @@ TEST(BookProbe, SharesAndPickFollowTheVariety) {
     book_shares(g, 2, 0, shares, sum);
     EXPECT_EQ(shares[0], 6000);
     EXPECT_EQ(shares[1], 0);
+    EXPECT_EQ(pick_book_entry(g, shares, 2, 0), 0);
+    EXPECT_EQ(pick_book_entry(g, shares, 2, 5999), 0);
     BookEntry z[2] = {{1, 0, 0, 0}, {1, 0, 0, 0}};
     EXPECT_EQ(book_shares(z, 2, 25, shares, sum), 0);
     EXPECT_EQ(sum, 0);
