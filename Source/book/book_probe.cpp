@@ -78,7 +78,7 @@ int pick_book_entry(const BookEntry* entries, const int64_t* shares, int n, int6
 
 // The stored move only counts when it is one of the position's own legal
 // moves: a foreign or damaged file must never put a made-up move on the board.
-static Move legal_book_move(const Position& p, uint16_t book_move) {
+Move legal_book_move(const Position& p, uint16_t book_move) {
     Move m = book_move_to_move(book_move);
     if (!m) return 0;
     MoveEntry list[MAX_MOVES];

@@ -21,6 +21,10 @@ int64_t book_shares(const BookEntry* entries, int n, int variety, int64_t* share
 // with a share when the threshold is 0; -1 when none has a share.
 int pick_book_entry(const BookEntry* entries, const int64_t* shares, int n, int64_t threshold);
 
+// The stored move as a Move when it is one of the position's legal moves,
+// else 0.
+Move legal_book_move(const Position& p, uint16_t book_move);
+
 // A legal Move from the book for the position, 0 when the book has none;
 // variety (OwnBook_Variety) weights the choice as book_shares does.
 // Lists the candidates ("info string ( book moves are: ... )" in protocol

@@ -274,6 +274,7 @@ int read_switches(int argc, char** argv, EngineMode& mode, ToolArguments& tools)
             if (missing || n < 1) return 1;
             tools.openings_wanted = int(n > 1000000 ? 1000000 : n);
             mode = MODE_MKOPENINGS;
+            if (i + 1 < argc && argv[i + 1][0] != '-') text(tools.openings_book, sizeof tools.openings_book, argv[++i]);
         }
         // Not one of the original switches: keeps the quiet records of a file.
         if (is("-quiettraindata")) {
@@ -439,7 +440,7 @@ int engine_main(int argc, char** argv) {
             gen_train_data(tools);
             break;
         case MODE_MKOPENINGS:
-            make_openings(tools.openings_output, tools.openings_wanted);
+            make_openings(tools.openings_output, tools.openings_wanted, tools.openings_book);
             break;
         case MODE_QUIETTRAINDATA:
             quiet_train_data(tools.bin_file);

@@ -1,9 +1,15 @@
 // -mkopenings: an openings file for the self-play generator, made by the
 // engine itself: six random legal moves per side from the start position,
-// kept when a short search calls the result balanced.
+// or, with a Polyglot book, a weighted walk of 6 to 16 plies through the
+// book followed by two random moves, kept when a short search calls the
+// result balanced. Twelve random plies give positions no game between
+// players reaches (rooks out through the h-file, kings walked in the
+// opening); the book's lines keep the games in the openings a front end
+// will play, and the random tail keeps them from repeating.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "../book/book_probe.h"
 #include "../position/makemove.h"
 #include "../position/movegen.h"
 #include "../search/hash.h"
@@ -16,10 +22,44 @@
 
 
 constexpr int OPENING_PLIES = 12;
+constexpr int BOOK_MIN_PLIES = 6, BOOK_MAX_PLIES = 16, BOOK_TAIL_PLIES = 2;
 constexpr int BALANCED = 60;  // centipawns either way
 constexpr int CHECK_DEPTH = 4;
 
-void make_openings(const char* openings_output, int openings_wanted) {
+static uint32_t next_random(uint32_t& seed) {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+}
+
+// Plays up to plies book moves from the game position, each drawn by its
+// weight; stops early where the book has no move.
+static void walk_book(const char* book, int plies, uint32_t& seed) {
+    for (int ply = 0; ply < plies; ply++) {
+        Position& p = game_position();
+        BookEntry entries[BOOK_MAX_MOVES];
+        int n = read_book_entries(book, polyglot_key(p), entries, BOOK_MAX_MOVES);
+        uint32_t total = 0;
+        for (int i = 0; i < n; i++) total += entries[i].weight;
+        if (total == 0) return;
+        uint32_t r = next_random(seed) % total;
+        int i = 0;
+        while (r >= entries[i].weight) r -= entries[i++].weight;
+        Move m = legal_book_move(p, entries[i].move);
+        if (!m) return;
+        play_game_move(m);
+    }
+}
+
+void make_openings(const char* openings_output, int openings_wanted, const char* book) {
+    bool from_book = book && book[0];
+    if (from_book) {
+        BookEntry probe[1];
+        set_game_position(start_fen);
+        if (read_book_entries(book, polyglot_key(game_position()), probe, 1) == 0) {
+            printf("no start position in book %s\n", book);
+            return;
+        }
+    }
     FILE* out = fopen(openings_output, "w");
     if (!out) {
         printf("can't open %s\n", openings_output);
@@ -34,7 +74,12 @@ void make_openings(const char* openings_output, int openings_wanted) {
         set_game_position(start_fen);
         clear_game_record();
         bool ended = false;
-        for (int ply = 0; ply < OPENING_PLIES && !ended; ply++) {
+        int random_plies = OPENING_PLIES;
+        if (from_book) {
+            walk_book(book, BOOK_MIN_PLIES + int(next_random(seed) % (BOOK_MAX_PLIES - BOOK_MIN_PLIES + 1)), seed);
+            random_plies = BOOK_TAIL_PLIES;
+        }
+        for (int ply = 0; ply < random_plies && !ended; ply++) {
             Position& p = game_position();
             MoveEntry list[MAX_MOVES];
             Move legal[MAX_MOVES];
@@ -46,8 +91,7 @@ void make_openings(const char* openings_output, int openings_wanted) {
                 ended = true;
                 break;
             }
-            seed = seed * 1664525u + 1013904223u;
-            play_game_move(legal[(seed >> 8) % uint32_t(n)]);
+            play_game_move(legal[next_random(seed) % uint32_t(n)]);
         }
         if (ended || is_draw(game_position(), 0, 0)) continue;
         clear_hash();

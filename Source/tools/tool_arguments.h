@@ -20,7 +20,8 @@ struct ToolArguments {
     char openings_input[200] = "mybook_6mv.epd";
     int random_move_permille = 0;
     int generator_noise = 99;
-    // -mkopenings count file.
+    // -mkopenings count file [book]: no book, random plies from the start.
     char openings_output[200] = "mybook_6mv.epd";
     int openings_wanted = 1000;
+    char openings_book[200] = "";
 };

@@ -35,8 +35,9 @@ void quiet_full_strength();
 // depth is negative) on the calling thread; the result is in search_result.
 void search_fixed(int depth);
 
-// -mkopenings count file: writes count balanced openings to the file.
-void make_openings(const char* file, int count);
+// -mkopenings count file [book.bin]: writes count balanced openings to the
+// file, grown from the lines of the Polyglot book when one is named.
+void make_openings(const char* file, int count, const char* book);
 // A seed for a tool's random choices that differs between runs, also
 // between two started in the same second (two generators side by side).
 uint32_t fresh_seed();

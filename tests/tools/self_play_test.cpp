@@ -3,7 +3,9 @@
 #include <cstring>
 #include <memory>
 #include <regex>
+#include <set>
 #include <unistd.h>
+#include "../book/book_support.h"
 #include "../shell/engine_process.h"
 #include "../support/test_position.h"
 #include "position/notation.h"
@@ -174,6 +176,35 @@ TEST(SelfPlayData, TheShippedOpeningsAreBalancedPositionsAfterSixMovesEach) {
     // same second: the files must still differ.
     ASSERT_EQ(run_engine({"-quiet", "-use_hce", "-mkopenings", "5", "p.epd"}, {}, out, dir.path()), 0);
     EXPECT_NE(file_lines(dir.file("p.epd")), made);
+}
+
+// Openings grown from a book follow its lines: a book holding only 1. e4 e5
+// gives those two moves and then two random plies, White to move again
+// (no move in two plies can take either pawn).
+TEST(SelfPlayData, OpeningsFromABookFollowItsLines) {
+    TempDir dir;
+    TestBoard b(start_fen);
+    uint64_t start = polyglot_key(b.pos());
+    ASSERT_TRUE(play_moves(b, "e2e4"));
+    write_book(dir.file("e4e5.bin"), {{start, book_code("e2e4"), 5, 0}, {polyglot_key(b.pos()), book_code("e7e5"), 5, 0}});
+    std::vector<std::string> out;
+    ASSERT_EQ(run_engine({"-quiet", "-use_hce", "-mkopenings", "20", "o.epd", "e4e5.bin"}, {}, out, dir.path()), 0);
+    auto made = file_lines(dir.file("o.epd"));
+    ASSERT_EQ(made.size(), 20u);
+    std::set<std::string> distinct(made.begin(), made.end());
+    EXPECT_GT(distinct.size(), 1u);
+    for (auto& l : made) {
+        TestBoard o;
+        ASSERT_TRUE(o.set(l.c_str())) << l;
+        EXPECT_EQ(o.pos().side, WHITE) << l;
+        EXPECT_TRUE(o.pos().bb[make_piece(WHITE, PAWN)] >> sq("e4") & 1) << l;
+        EXPECT_TRUE(o.pos().bb[make_piece(BLACK, PAWN)] >> sq("e5") & 1) << l;
+    }
+    // A book without the start position makes nothing.
+    write_book(dir.file("other.bin"), {{start ^ 1, book_code("e2e4"), 5, 0}});
+    ASSERT_EQ(run_engine({"-quiet", "-use_hce", "-mkopenings", "5", "p.epd", "other.bin"}, {}, out, dir.path()), 0);
+    EXPECT_TRUE(contains(out, "no start position in book other.bin"));
+    EXPECT_TRUE(file_lines(dir.file("p.epd")).empty());
 }
 
 TEST(SelfPlayData, ATerminationSignalEndsTheRunWithItsTotals) {

@@ -7,10 +7,13 @@
 #    for MINUTES minutes, NODES nodes a move, 3 % random moves, no
 #    evaluation noise; only quiet positions whose best move is not a
 #    capture are written, with the search score and the game's result.
-#    Each generator first makes OPENINGS fresh openings of its own (12
-#    random plies, kept when a 4-ply search calls them balanced; about
-#    3.5 ms each): a fixed book of 2 000 lines, replayed by tens of
-#    thousands of games, made a third of the positions repeats.
+#    Each generator first makes OPENINGS fresh openings of its own (a
+#    weighted walk of 6 to 16 plies through OPENING_BOOK and two random
+#    plies, kept when a 4-ply search calls them balanced; about 3.5 ms
+#    each): a fixed file of 2 000 lines, replayed by tens of thousands of
+#    games, made a third of the positions repeats, and twelve random plies
+#    from the start (OPENING_BOOK=none) give positions no real game
+#    reaches.
 # 2. Conversion (-epd2bin), the last HOLD records of the newest games kept
 #    out of training, repeated positions dropped (-filtertraindata).
 #    EXTRA files (earlier self-play of the same kind, EPD with ce and gr)
@@ -34,7 +37,8 @@
 #    both colours), one core each.
 #    With SPRT=E0,E1 the gate is instead a sequential test between those
 #    two Elo values at SCREEN_NODES nodes a move (no screen then): rounds
-#    of SPRT_BATCH games over fresh openings, two matches side by side,
+#    of SPRT_BATCH games over fresh openings made the same way, two
+#    matches side by side,
 #    until the test decides or SPRT_MAX games are played (undecided is a
 #    fail). It proves steps of 10 to 20 Elo that the timed gate cannot.
 # Then one summary line. The candidate becomes the built-in network only
@@ -50,7 +54,9 @@
 #
 # Settings (environment): WORK (folder for the data, default
 # /tmp/vorn-generation), NODES (2000), OPENINGS (40000, 0 for the
-# repository's mybook_6mv.epd), RANDOM_PERMILLE (30), HOLD (100000),
+# repository's mybook_6mv.epd), OPENING_BOOK (the repository's
+# tests/data/books/gnuchess-book.bin; none for twelve random plies from the
+# start), RANDOM_PERMILLE (30), HOLD (100000),
 # WALKS (0 for none, the default; 4 in generation 10), WALK_DEPTH (4),
 # EPOCHS (2), LR (0.0005), LR_END (0.0001), BATCH (2048), RESULT_WEIGHT
 # (0.25), SCREEN_GAMES (200, 0 for no screen), SCREEN_NODES (10000),
@@ -93,6 +99,9 @@ sprt_max=${SPRT_MAX:-4000}
 # The two network files are used from the work folder: made absolute here.
 absolute() { [ -z "$1" ] || echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 net=$(absolute "${NET:-}")
+opening_book=${OPENING_BOOK:-$root/tests/data/books/gnuchess-book.bin}
+[ "$opening_book" = none ] && opening_book=""
+opening_book=$(absolute "$opening_book")
 candidate=$(absolute "${CANDIDATE:-}")
 
 cd "$root"
@@ -129,7 +138,7 @@ else
         (
             cd "gen$k"
             if [ "$openings" -gt 0 ]; then
-                "$vorn" "${start_args[@]}" -hash 1 -mkopenings "$openings" mybook_6mv.epd > /dev/null
+                "$vorn" "${start_args[@]}" -hash 1 -mkopenings "$openings" mybook_6mv.epd ${opening_book:+"$opening_book"} > /dev/null
             else
                 cp "$root/mybook_6mv.epd" .
             fi
@@ -208,12 +217,13 @@ candidate_matches() {
     wait
     children=()
 }
-# fresh_openings NAME GAMES: openings made fresh (seeded by the clock) for
+# fresh_openings NAME GAMES: openings made fresh (seeded by the clock, from
+# the opening book when there is one) for
 # GAMES games, every line with both colours, half of them for each match,
 # in NAME-a.epd and NAME-b.epd.
 fresh_openings() {
     local quarter=$((($2 + 3) / 4))
-    "$vorn" -mkopenings "$((2 * quarter))" "$1.epd" > /dev/null
+    "$vorn" -mkopenings "$((2 * quarter))" "$1.epd" ${opening_book:+"$opening_book"} > /dev/null
     head -n "$quarter" "$1.epd" > "$1-a.epd"
     tail -n +"$((quarter + 1))" "$1.epd" > "$1-b.epd"
 }
