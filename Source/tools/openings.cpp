@@ -32,19 +32,18 @@ static uint32_t next_random(uint32_t& seed) {
 }
 
 // Plays up to plies book moves from the game position, each drawn by its
-// weight; stops early where the book has no move.
+// weight as the engine's own book play draws them (variety 25 keeps the
+// weights' proportions); stops early where the book has no move.
 static void walk_book(const char* book, int plies, uint32_t& seed) {
     for (int ply = 0; ply < plies; ply++) {
         Position& p = game_position();
         BookEntry entries[BOOK_MAX_MOVES];
+        int64_t shares[BOOK_MAX_MOVES], sum_weights = 0;
         int n = read_book_entries(book, polyglot_key(p), entries, BOOK_MAX_MOVES);
-        uint32_t total = 0;
-        for (int i = 0; i < n; i++) total += entries[i].weight;
-        if (total == 0) return;
-        uint32_t r = next_random(seed) % total;
-        int i = 0;
-        while (r >= entries[i].weight) r -= entries[i++].weight;
-        Move m = legal_book_move(p, entries[i].move);
+        int64_t total = book_shares(entries, n, 25, shares, sum_weights);
+        if (total <= 0) return;
+        int chosen = pick_book_entry(entries, shares, n, int64_t(next_random(seed) % uint64_t(total)));
+        Move m = chosen < 0 ? 0 : legal_book_move(p, entries[chosen].move);
         if (!m) return;
         play_game_move(m);
     }

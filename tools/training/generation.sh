@@ -217,7 +217,7 @@ candidate_matches() {
     wait
     children=()
 }
-# fresh_openings NAME GAMES: openings made fresh (seeded by the clock, from
+# fresh_openings NAME GAMES: openings made fresh (a new seed each run, from
 # the opening book when there is one) for
 # GAMES games, every line with both colours, half of them for each match,
 # in NAME-a.epd and NAME-b.epd.
