@@ -35,7 +35,7 @@ std::string mutate(std::mt19937& rng, std::string s, int edits) {
             case 2: if (at < s.size()) s.erase(at, 1 + rng() % 40); break;
             case 3: if (at < s.size()) s[at] = char(rng() % 255 + 1); break;
             case 4: s = s.substr(0, at); break;  // a truncated file
-            default: s.insert(at, std::string(1, char(rng() % 255 + 1))); break;
+            default: s.insert(at, 1, char(rng() % 255 + 1)); break;
         }
     }
     return s;
