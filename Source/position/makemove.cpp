@@ -113,6 +113,40 @@ void make_move(Position& p, Move m) {
     }
 }
 
+uint64_t key_after(const Position& p, Move m) {
+    int from = move_from(m), to = move_to(m);
+    int piece = p.board[from], captured = p.board[to];
+    int us = p.side, them = us ^ 1;
+    uint64_t key = p.key;
+    if (p.ep_square != NO_SQ) key ^= zobrist[0][p.ep_square];
+    Bitboard touched = p.touched | bit(from) | bit(to);
+    uint8_t castle = p.castle;
+    for (int i = 0; i < 4; i++)
+        if (touched & p.castle_mask[i]) castle &= uint8_t(~(1 << i));
+    if (castle != p.castle) key ^= zobrist[0][p.castle] ^ zobrist[0][castle];
+
+    if ((m & FLAG_MASK) && piece_type(piece) == KING) {
+        int right = us * 2 + ((m & FLAG_QS) ? 1 : 0);
+        int king_to = square_of((m & FLAG_KS) ? 6 : 2, rank_of(from));
+        int rook_to = (m & FLAG_KS) ? king_to - 1 : king_to + 1;
+        int rook_code = make_piece(us, ROOK);
+        return key ^ zobrist[piece][from] ^ zobrist[piece][king_to] ^ zobrist[rook_code][p.castle_rook[right]] ^
+               zobrist[rook_code][rook_to];
+    }
+    if (captured) key ^= zobrist[captured][to];
+    key ^= zobrist[piece][from] ^ zobrist[piece][to];
+    if (piece_type(piece) != PAWN) return key;
+    int d = us == WHITE ? 8 : -8;
+    if (to == from + 2 * d) {
+        if (pawn_attacks[us][from + d] & p.bb[make_piece(them, PAWN)]) key ^= zobrist[0][from + d];
+    } else if (to == p.ep_square) {
+        key ^= zobrist[make_piece(them, PAWN)][to - d];
+    } else if (rank_of(to) == 0 || rank_of(to) == 7) {
+        key ^= zobrist[piece][to] ^ zobrist[make_piece(us, promo_type(m))][to];
+    }
+    return key;
+}
+
 void unmake_move(Position& p) {
     GameHistory* h = p.history;
     const UndoRecord& u = h->records[--h->depth];

@@ -13,3 +13,7 @@ void put_piece(Position& p, int colour, int type, int sq);
 void move_piece(Position& p, int colour, int from, int to);
 
 int is_draw(const Position& p, int ply, int mate_check);
+
+// The key the position will have once m is made, without making it: lets
+// the search ask for the child's table entry before it plays the move.
+uint64_t key_after(const Position& p, Move m);

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 #include "../position/attacks.h"
+#include "../position/makemove.h"
 #include "../position/movegen.h"
 #include "../position/zobrist.h"
 #include "../system/large_memory.h"
@@ -137,6 +138,10 @@ void reset_hash_age() {
 
 void prefetch_hash(const Position& p) {
     if (in_use) __builtin_prefetch(window(p));
+}
+
+void prefetch_after(const Position& p, Move m) {
+    if (in_use) __builtin_prefetch(half[p.side ^ 1] + (key_after(p, m) & index_mask));
 }
 
 int probe(const Position& p, HashHit& hit) {

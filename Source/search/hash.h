@@ -40,6 +40,9 @@ void new_search_age();
 void reset_hash_age();
 void release_hash();
 void prefetch_hash(const Position& p);
+// Asks for the window the position after m will use, so that the child's
+// probe finds it in the cache.
+void prefetch_after(const Position& p, Move m);
 
 float hashfull_fraction();
 int hash_in_use();

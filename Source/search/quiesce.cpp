@@ -52,6 +52,7 @@ int quiesce(Position& p, int side, int ply, int depth, int alpha, int beta, Node
         if (exchange_value[mover] > exchange_value[victim] && !en_passant &&
             see_move(p, side, move_from(m->move), to) < -50)
             continue;
+        prefetch_after(p, m->move);
         if (!is_legal(p, side, m->move)) continue;
 
         pe.move_flags = uint16_t((victim ? 1 : 0) | (check ? 2 : 0));

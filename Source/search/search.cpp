@@ -387,6 +387,9 @@ int search_moves(Position& p, int side, int ply, int depth, int alpha, int beta,
         if (e == table_slot) table_move_done = true;
         else if (table_move_done && m == table_move) continue;
         if (!is_legal_fast(p, li, *e)) continue;
+        // The child's table window is a miss in every cache more often than
+        // not: ask for it now, while the tests below run.
+        if (depth >= 0) prefetch_after(p, m);
 
         uint16_t flags = classify_move(p, *e);
         bool quiet = flags == 0;

@@ -32,7 +32,8 @@ std::vector<std::string> perft_fens() {
 }
 
 // Plays random games from fen; at every node makes and unmakes every legal
-// move (and a null move) and checks the position is restored exactly.
+// move (and a null move) and checks the position is restored exactly, and
+// that the key foretold for each move is the key the move makes.
 void random_playouts(const std::string& fen, std::mt19937& rng, int games, int plies) {
     TestBoard b;
     ASSERT_TRUE(b.set(fen.c_str())) << fen;
@@ -48,8 +49,10 @@ void random_playouts(const std::string& fen, std::mt19937& rng, int games, int p
                 Position before = p;
                 int depth = t.game.depth, ply = t.game.ply;
                 Move last = t.game.last_move;
+                uint64_t foretold = key_after(p, m);
                 make_move(p, m);
                 ASSERT_EQ(position_problem(p), "") << fen << " after " << m;
+                ASSERT_EQ(p.key, foretold) << fen << " move " << m;
                 ASSERT_EQ(t.game.last_move, t.game.records[t.game.depth - 1].move);
                 unmake_move(p);
                 ASSERT_TRUE(same_position(before, p)) << fen << " move " << m;
