@@ -30,6 +30,15 @@ void move_piece(Position& p, int colour, int from, int to) {
     p.bb[colour * 8] ^= ft;
 }
 
+// The castling rights left once a king or rook has stood on or left a
+// square of touched.
+static inline uint8_t rights_after(const Position& p, Bitboard touched) {
+    uint8_t castle = p.castle;
+    for (int i = 0; i < 4; i++)
+        if (touched & p.castle_mask[i]) castle &= uint8_t(~(1 << i));
+    return castle;
+}
+
 void make_move(Position& p, Move m) {
     GameHistory* h = p.history;
     int from = move_from(m), to = move_to(m);
@@ -56,8 +65,7 @@ void make_move(Position& p, Move m) {
     int old_ep = p.ep_square, old_castle = p.castle;
     p.ep_square = NO_SQ;
     p.touched |= bit(from) | bit(to);
-    for (int i = 0; i < 4; i++)
-        if (p.touched & p.castle_mask[i]) p.castle &= uint8_t(~(1 << i));
+    p.castle = rights_after(p, p.touched);
     p.fifty += p.fifty < 255;  // a long shuffle from a FEN with a high counter must not wrap to 0
     p.side = uint8_t(them);
     if (old_ep != NO_SQ) p.key ^= zobrist[0][old_ep];
@@ -119,10 +127,7 @@ uint64_t key_after(const Position& p, Move m) {
     int us = p.side, them = us ^ 1;
     uint64_t key = p.key;
     if (p.ep_square != NO_SQ) key ^= zobrist[0][p.ep_square];
-    Bitboard touched = p.touched | bit(from) | bit(to);
-    uint8_t castle = p.castle;
-    for (int i = 0; i < 4; i++)
-        if (touched & p.castle_mask[i]) castle &= uint8_t(~(1 << i));
+    uint8_t castle = rights_after(p, p.touched | bit(from) | bit(to));
     if (castle != p.castle) key ^= zobrist[0][p.castle] ^ zobrist[0][castle];
 
     if ((m & FLAG_MASK) && piece_type(piece) == KING) {
