@@ -39,7 +39,8 @@ inline uint32_t check_word(uint64_t key, int score, Move move) {
     return uint32_t(key >> 32) ^ (uint32_t(int32_t(score)) + (uint32_t(move) << 16) + 12000u);
 }
 
-inline HashEntry* window(const Position& p) { return half[p.side] + (p.key & index_mask); }
+inline HashEntry* window(int side, uint64_t key) { return half[side] + (key & index_mask); }
+inline HashEntry* window(const Position& p) { return window(p.side, p.key); }
 
 // The two lines stay together under the search lock.
 void report_illegal_hash_move(const Position& p, Move m, int problem) {
@@ -141,7 +142,7 @@ void prefetch_hash(const Position& p) {
 }
 
 void prefetch_after(const Position& p, Move m) {
-    if (in_use) __builtin_prefetch(half[p.side ^ 1] + (key_after(p, m) & index_mask));
+    if (in_use) __builtin_prefetch(window(p.side ^ 1, key_after(p, m)));
 }
 
 int probe(const Position& p, HashHit& hit) {
