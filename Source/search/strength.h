@@ -34,7 +34,7 @@ struct PaceAnchor {
     double seconds;
     double time_exponent;
 };
-constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 13.0, 0.4}, {2200, 80.0, 0.7}, {2600, 200.0, 1.0}};
+constexpr PaceAnchor PACE_ANCHORS[] = {{1800, 13.0, 0.2}, {2200, 80.0, 0.7}, {2600, 200.0, 1.0}};
 // The share of a move's expected time over which its node budget is spread.
 constexpr double BUDGET_TIME_SHARE = 0.8;
 // The usable time of a move of a 10 s + 0.1 s game, where the paces hold.

@@ -18,13 +18,14 @@ TEST(Strength, EloBecomesNodesPerMove) {
     // halfway in logarithm, 13 * sqrt(80 / 13) = 32.25 s; 2400, 80 *
     // sqrt(2.5) = 126.49 s; 2338, 80 * 2.5^(138/400) = 109.74 s; 1500 goes
     // on below the first segment, 13 * (80 / 13)^-0.75 = 3.327 s.
-    // Powers of the time factor: the anchors 0.4, 0.7, 1.0, linear between
-    // (2000: 0.55, 2338: 0.8035, 2400: 0.85) and beyond (1500: 0.175).
+    // Powers of the time factor: the anchors 0.2, 0.7, 1.0, linear between
+    // (2000: 0.45, 2338: 0.8035, 2400: 0.85) and beyond, never below 0
+    // (1500: 0.2 - 0.375, held at 0).
     struct Case {
         int elo;
         double nps, pace, budget, power;
-    } cases[] = {{1500, 15.66, 3.327, 52, 0.175},        {1800, 63.0, 13.0, 820, 0.4},
-                 {2000, 168.2, 32.25, 5436, 0.55},       {2338, 998.0, 109.74, 109400, 0.8035},
+    } cases[] = {{1500, 15.66, 3.327, 52, 0.0},          {1800, 63.0, 13.0, 820, 0.2},
+                 {2000, 168.2, 32.25, 5436, 0.45},       {2338, 998.0, 109.74, 109400, 0.8035},
                  {2400, 1410.0, 126.49, 178600, 0.85},   {2600, 4523.0, 200.0, 902300, 1.0}};
     const float full = 10000000.0f;
     for (const Case& c : cases) {
@@ -52,12 +53,12 @@ TEST(Strength, EloBecomesNodesPerMove) {
         EXPECT_FLOAT_EQ(untimed.target_nps, full);
     }
     // Hand-checked factors: 1 at the reference move; 2200 (power 0.7) at
-    // eight times it, 8^0.7 = 4.2871, and at an eighth, 0.2333; 1800 (0.4)
-    // 8^0.4 = 2.2974; held within [0.05, 20].
+    // eight times it, 8^0.7 = 4.2871, and at an eighth, 0.2333; 1800 (0.2)
+    // 8^0.2 = 1.5157; held within [0.05, 20].
     EXPECT_DOUBLE_EQ(move_time_factor(2200, 0.3), 1.0);
     EXPECT_NEAR(move_time_factor(2200, 2.4), 4.2871, 0.0001);
     EXPECT_NEAR(move_time_factor(2200, 0.0375), 0.2333, 0.0001);
-    EXPECT_NEAR(move_time_factor(1800, 2.4), 2.2974, 0.0001);
+    EXPECT_NEAR(move_time_factor(1800, 2.4), 1.5157, 0.0001);
     EXPECT_DOUBLE_EQ(move_time_factor(2200, 0), 1.0);
     EXPECT_DOUBLE_EQ(move_time_factor(2200, 1e-7), 0.05);
     EXPECT_DOUBLE_EQ(move_time_factor(2200, 1e7), 20.0);
